@@ -1,0 +1,31 @@
+#include "Application.h"
+
+#include "platform/Form.h"
+#include "shell/ShellForms.h"
+#include "store/ui/DataGrid.h"
+
+#include <QIcon>
+#include <exception>
+
+Application::Application(int& argc, char** argv)
+    : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Orlenta"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
+}
+
+bool Application::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        platform::Form::reportFailure(QString::fromUtf8(error.what()));
+        return false;
+    }
+}
+
+void Application::prepare()
+{
+    registerShellForms();
+    store::DataGrid::setErrorReporter(&platform::Form::reportFailure);
+}

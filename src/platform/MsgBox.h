@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+#include <functional>
+
+namespace platform {
+
+// Message boxes of the program. Every box goes through show(), which tests can script: in
+// scripted mode nothing is shown, each box is recorded and answered from the script.
+class MsgBox {
+public:
+    enum class Icon { None, Information, Exclamation, Question, Critical };
+    enum class Buttons { Ok, OkCancel, YesNo };
+    enum class Answer { Ok, Cancel, Yes, No };
+
+    struct Shown {
+        QString text;
+        QString title;
+        Icon icon;
+        Buttons buttons;
+        Answer answer;
+    };
+
+    // A box with no title of its own carries the program's title, "Orlenta".
+    static Answer show(const QString& text, const QString& title = {}, Icon icon = Icon::None,
+        Buttons buttons = Buttons::Ok);
+
+    // Test seam: record boxes instead of showing them; answers are taken in order, and an
+    // unscripted box gets OK, or No/Cancel where it asks a question.
+    static void setScripted(bool scripted);
+    static bool isScripted();
+    static void answerNext(Answer answer);
+    static const QVector<Shown>& shown();
+    static void clear();
+    // Called after each recorded box (tests use it to act while a box would be open).
+    static void setObserver(std::function<void(const Shown&)> observer);
+};
+
+} // namespace platform

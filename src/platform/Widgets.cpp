@@ -1,0 +1,107 @@
+#include "Widgets.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace ui {
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, const QColor& color)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setTextFormat(Qt::PlainText);
+    if (color.isValid()) {
+        QPalette p = l->palette();
+        p.setColor(QPalette::WindowText, color);
+        l->setPalette(p);
+    }
+    return l;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& text, const QString& icon)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(true); // Enter on a focused button presses it
+    if (!icon.isEmpty()) {
+        b->setIcon(QIcon(icon));
+        b->setIconSize(QSize(20, 20));
+    }
+    return b;
+}
+
+QLineEdit* textBox(QWidget* parent, const char* name)
+{
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    return box;
+}
+
+QLineEdit* passwordBox(QWidget* parent, const char* name)
+{
+    QLineEdit* box = textBox(parent, name);
+    box->setEchoMode(QLineEdit::Password);
+    box->setStyleSheet(QStringLiteral("lineedit-password-character: 42;")); // every character shows as "*"
+    return box;
+}
+
+QPlainTextEdit* memoBox(QWidget* parent, const char* name)
+{
+    auto* box = new QPlainTextEdit(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setTabChangesFocus(true);
+    return box;
+}
+
+QGroupBox* frame(QWidget* parent, const char* name, const QString& title)
+{
+    auto* f = new QGroupBox(title, parent);
+    f->setObjectName(QString::fromLatin1(name));
+    return f;
+}
+
+QRadioButton* option(QWidget* parent, const char* name, const QString& text)
+{
+    auto* o = new QRadioButton(text, parent);
+    o->setObjectName(QString::fromLatin1(name));
+    return o;
+}
+
+QCheckBox* checkBox(QWidget* parent, const char* name, const QString& text)
+{
+    auto* c = new QCheckBox(text, parent);
+    c->setObjectName(QString::fromLatin1(name));
+    return c;
+}
+
+QFrame* line(QWidget* parent, const char* name)
+{
+    auto* f = new QFrame(parent);
+    f->setObjectName(QString::fromLatin1(name));
+    f->setFrameShape(QFrame::HLine);
+    f->setFrameShadow(QFrame::Sunken);
+    return f;
+}
+
+void paint(QWidget* widget, const QColor& colour)
+{
+    QPalette p = widget->palette();
+    p.setColor(QPalette::Window, colour);
+    p.setColor(QPalette::Button, colour);
+    widget->setPalette(p);
+    widget->setAutoFillBackground(true);
+}
+
+void lock(QLineEdit* box, bool locked) { box->setReadOnly(locked); }
+void lock(QPlainTextEdit* box, bool locked) { box->setReadOnly(locked); }
+
+} // namespace ui

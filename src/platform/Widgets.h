@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+
+// Small makers for the controls of the windows: each gets its control name as objectName,
+// labels show their text as written (never as markup), buttons take Enter when focused.
+namespace ui {
+
+inline const QColor kRequiredRed(192, 0, 0);
+inline const QColor kFormBlue(192, 192, 255);
+inline const QColor kButtonGreen(192, 255, 192);
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, const QColor& color = QColor());
+QPushButton* button(QWidget* parent, const char* name, const QString& text, const QString& icon = QString());
+QLineEdit* textBox(QWidget* parent, const char* name);
+QLineEdit* passwordBox(QWidget* parent, const char* name);
+QPlainTextEdit* memoBox(QWidget* parent, const char* name);
+QGroupBox* frame(QWidget* parent, const char* name, const QString& title);
+QRadioButton* option(QWidget* parent, const char* name, const QString& text);
+QCheckBox* checkBox(QWidget* parent, const char* name, const QString& text);
+QFrame* line(QWidget* parent, const char* name);
+
+// Paints a window or frame in one colour (the student windows' blue, the buttons' green).
+void paint(QWidget* widget, const QColor& colour);
+
+// A read-only box keeps its text selectable but takes no typing (the Locked of the windows).
+void lock(QLineEdit* box, bool locked);
+void lock(QPlainTextEdit* box, bool locked);
+
+} // namespace ui

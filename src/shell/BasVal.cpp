@@ -1,0 +1,5 @@
+#include "BasVal.h"
+
+QString BasVal::UserName;
+QString BasVal::UserStyle;
+QString BasVal::QueryStatement;

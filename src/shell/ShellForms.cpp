@@ -1,0 +1,16 @@
+#include "ShellForms.h"
+
+#include "frmAbout.h"
+#include "frmCload.h"
+#include "frmLoad.h"
+#include "frmmain.h"
+
+#include "platform/Forms.h"
+
+void registerShellForms()
+{
+    platform::Forms::add<frmCload>();
+    platform::Forms::add<frmLoad>();
+    platform::Forms::add<frmmain>();
+    platform::Forms::add<frmAbout>();
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "Schema.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <memory>
+
+namespace store {
+
+// One session with the database named by an ODBC connection string ("DSN=Orlenta").
+//
+// The data source decides the engine. A data source on the SQLite3 ODBC driver is opened with
+// Qt's own SQLite driver on the file it names: that driver has wide-character entry points
+// (the ODBC one returns non-ASCII column names cut at a byte length and fails on Chinese
+// statements outside a UTF-8 locale) and reads the file several times faster. Any other data
+// source, PostgreSQL through psqlODBC first of all, is opened through Qt's ODBC driver.
+//
+// Every statement runs in autocommit unless a Transaction is open, and every result is read to
+// its end before exec() returns its query, so that an idle window holds no lock and no open
+// transaction on the server.
+class Connection {
+public:
+    explicit Connection(const QString& connectionString = QStringLiteral("DSN=Orlenta"));
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    Engine engine() const { return m_engine; }
+    QString connectionString() const { return m_connectionString; }
+
+    // Runs one statement (adapted to the engine); throws DbError with the database's text.
+    // The caller reads the query and lets it go; select() and execute() do both at once.
+    QSqlQuery exec(const QString& statement);
+
+    struct Rows {
+        QStringList fields;
+        QVector<QVector<QVariant>> rows;
+    };
+    // Reads the whole result and finishes the statement. Values come as the program uses them:
+    // dates as QDate on both engines, whole numbers as int where they fit.
+    Rows select(const QString& statement);
+    // A statement that returns no rows; answers how many rows it touched.
+    int execute(const QString& statement);
+
+    void begin();
+    void commit();
+    void rollback();
+    bool inTransaction() const { return m_transactionDepth > 0; }
+
+    // The program's own session: opened when the first data control needs it and closed when
+    // the last one that holds it is gone.
+    static std::shared_ptr<Connection> program();
+
+    // The file of a SQLite data source, or empty for any other engine (for tools and tests).
+    QString sqliteFile() const { return m_sqliteFile; }
+
+    // Where the data source's settings say the connection goes: resolved through unixODBC.
+    struct Target {
+        bool sqlite = false;
+        QString sqliteFile;
+        QString odbcConnectionString; // as Qt's ODBC driver wants it
+    };
+    static Target resolve(const QString& connectionString);
+
+private:
+    void open();
+    [[noreturn]] void fail(const QString& statement, const class QSqlError& error);
+
+    QString m_connectionString;
+    QString m_name;
+    QString m_sqliteFile;
+    Engine m_engine = Engine::SQLite;
+    int m_transactionDepth = 0;
+};
+
+// Groups several writes: all are stored by commit(), none if the object goes out of scope first
+// (by an exception, for instance).
+class Transaction {
+public:
+    explicit Transaction(Connection& connection);
+    ~Transaction();
+    void commit();
+
+private:
+    Connection& m_connection;
+    bool m_done = false;
+};
+
+} // namespace store

@@ -1,0 +1,92 @@
+#include "RecordModel.h"
+
+#include "DataControl.h"
+#include "DbError.h"
+#include "Value.h"
+
+namespace store {
+
+RecordModel::RecordModel(DataControl* control)
+    : QAbstractTableModel(control)
+    , m_control(control)
+{
+}
+
+int RecordModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid() || !m_control->isOpen())
+        return 0;
+    try {
+        return m_control->recordCount();
+    } catch (const DbError&) {
+        return m_control->knownRows() + m_control->m_appended.size();
+    }
+}
+
+int RecordModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_control->fieldCount(); }
+
+QVariant RecordModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return {};
+    try {
+        const QVariant value = m_control->valueAt(index.row(), index.column());
+        return role == Qt::DisplayRole ? QVariant(displayText(value)) : value;
+    } catch (const DbError&) {
+        return {};
+    }
+}
+
+QVariant RecordModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Vertical)
+        return section + 1;
+    const QString field = m_control->fieldName(section);
+    return m_captions.value(field, field);
+}
+
+Qt::ItemFlags RecordModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid() && m_editable && m_control->isUpdatable()
+        && !m_locked.contains(m_control->fieldName(index.column())))
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool RecordModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+    try {
+        if (m_control->currentRow() != index.row())
+            m_control->moveTo(index.row());
+        const QVariant old = m_control->valueAt(index.row(), index.column());
+        if (old.isNull() && value.toString().isEmpty())
+            return true; // an untouched empty cell stays null
+        m_control->setField(m_control->fieldName(index.column()), value);
+        return true;
+    } catch (const DbError& error) {
+        Q_EMIT failed(error.text());
+        return false;
+    }
+}
+
+void RecordModel::setEditable(bool editable)
+{
+    m_editable = editable; // views ask for the flags when an edit starts
+}
+
+void RecordModel::setLockedFields(const QStringList& fields) { m_locked = QSet<QString>(fields.begin(), fields.end()); }
+
+void RecordModel::setCaption(const QString& field, const QString& caption)
+{
+    m_captions.insert(field, caption);
+    const int at = m_control->fieldIndex(field);
+    if (at >= 0)
+        Q_EMIT headerDataChanged(Qt::Horizontal, at, at);
+}
+
+} // namespace store

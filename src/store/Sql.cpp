@@ -1,0 +1,424 @@
+#include "Sql.h"
+
+#include "DbError.h"
+
+#include <QDate>
+#include <QRegularExpression>
+#include <cmath>
+
+namespace store::Sql {
+
+namespace {
+
+bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == '_' || c == '$' || (c.unicode() > 0x7f && !c.isSpace()); }
+
+QString lower(const QString& s, const Token& t) { return s.mid(t.begin, t.length).toLower(); }
+
+QString typeMismatch() { return QStringLiteral("类型不匹配"); }
+
+// Whole numbers are rounded as the program's integer conversion does it: halves to the even one.
+qint64 roundHalfEven(double v) { return static_cast<qint64>(std::nearbyint(v)); }
+
+qint64 toWhole(const QVariant& value, qint64 low, qint64 high)
+{
+    double number = 0;
+    bool ok = true;
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Bool: {
+        const qint64 whole = value.toLongLong();
+        if (whole < low || whole > high)
+            throw DbError(QStringLiteral("溢出"));
+        return whole;
+    }
+    case QMetaType::Double:
+    case QMetaType::Float: number = value.toDouble(); break;
+    default: number = value.toString().trimmed().toDouble(&ok); break;
+    }
+    if (!ok || !std::isfinite(number))
+        throw DbError(typeMismatch());
+    const qint64 whole = roundHalfEven(std::clamp(number, -9.0e15, 9.0e15));
+    if (whole < low || whole > high)
+        throw DbError(QStringLiteral("溢出"));
+    return whole;
+}
+
+} // namespace
+
+QString quote(const QString& value)
+{
+    QString inner = value;
+    inner.remove(QChar(0)); // no engine keeps a NUL inside a text literal
+    inner.replace('\'', QLatin1String("''"));
+    return '\'' + inner + '\'';
+}
+
+QString bare(const QString& value)
+{
+    static const QRegularExpression number(QStringLiteral("^-?[0-9]+(\\.[0-9]+)?$"));
+    return number.match(value).hasMatch() ? value : quote(value);
+}
+
+QString dateText(const QDate& date) { return QString("%1-%2-%3").arg(date.year()).arg(date.month()).arg(date.day()); }
+
+QDate parseDate(const QString& text)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^\\s*([0-9]{4})[-/.]([0-9]{1,2})[-/.]([0-9]{1,2})(?:[ T]00:00(?::00(?:\\.0+)?)?)?\\s*$"));
+    const auto m = form.match(text);
+    if (!m.hasMatch())
+        return {};
+    return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+}
+
+QString literal(const QVariant& value, ColumnType type)
+{
+    if (!value.isValid() || value.isNull())
+        return QStringLiteral("NULL");
+    switch (type) {
+    case ColumnType::Text:
+        if (value.typeId() == QMetaType::QDate)
+            return quote(dateText(value.toDate()));
+        if (value.typeId() == QMetaType::Double)
+            return quote(QString::number(value.toDouble(), 'g', 15));
+        return quote(value.toString());
+    case ColumnType::SmallInt: return QString::number(toWhole(value, -32768, 32767));
+    case ColumnType::Integer: return QString::number(toWhole(value, -2147483648LL, 2147483647LL));
+    case ColumnType::Real: {
+        bool ok = true;
+        const double number = (value.typeId() == QMetaType::QString) ? value.toString().trimmed().toDouble(&ok)
+                                                                     : value.toDouble(&ok);
+        if (!ok || !std::isfinite(number))
+            throw DbError(typeMismatch());
+        return QString::number(number, 'g', 17);
+    }
+    case ColumnType::Date: {
+        QDate date;
+        if (value.typeId() == QMetaType::QDate)
+            date = value.toDate();
+        else if (value.typeId() == QMetaType::QDateTime)
+            date = value.toDateTime().date();
+        else
+            date = parseDate(value.toString());
+        if (!date.isValid())
+            throw DbError(typeMismatch());
+        return quote(date.toString(QStringLiteral("yyyy-MM-dd")));
+    }
+    }
+    return QStringLiteral("NULL");
+}
+
+QVector<Token> tokenize(const QString& s)
+{
+    QVector<Token> out;
+    const int n = s.size();
+    int i = 0;
+    auto push = [&](Token::Kind kind, int begin) { out.push_back({ kind, begin, i - begin }); };
+    while (i < n) {
+        const int begin = i;
+        const QChar c = s[i];
+        if (c.isSpace()) {
+            while (i < n && s[i].isSpace())
+                ++i;
+            push(Token::Space, begin);
+        } else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
+            while (i < n && s[i] != '\n')
+                ++i;
+            push(Token::Space, begin);
+        } else if (c == '/' && i + 1 < n && s[i + 1] == '*') {
+            const int end = s.indexOf(QLatin1String("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+            push(Token::Space, begin);
+        } else if (c == '\'' || c == '"') {
+            ++i;
+            while (i < n) {
+                if (s[i] == c) {
+                    if (i + 1 < n && s[i + 1] == c) {
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                ++i;
+            }
+            push(c == '\'' ? Token::String : Token::QuotedName, begin);
+        } else if (c.isDigit() || (c == '.' && i + 1 < n && s[i + 1].isDigit())) {
+            while (i < n && s[i].isDigit())
+                ++i;
+            if (i < n && s[i] == '.') {
+                ++i;
+                while (i < n && s[i].isDigit())
+                    ++i;
+            }
+            if (i < n && (s[i] == 'e' || s[i] == 'E')) {
+                int j = i + 1;
+                if (j < n && (s[j] == '+' || s[j] == '-'))
+                    ++j;
+                if (j < n && s[j].isDigit()) {
+                    i = j;
+                    while (i < n && s[i].isDigit())
+                        ++i;
+                }
+            }
+            if (i < n && isWordChar(s[i])) { // "2006级" is a name, not a number
+                while (i < n && isWordChar(s[i]))
+                    ++i;
+                push(Token::Word, begin);
+            } else {
+                push(Token::Number, begin);
+            }
+        } else if (isWordChar(c)) {
+            while (i < n && isWordChar(s[i]))
+                ++i;
+            push(Token::Word, begin);
+        } else if (c == '(') {
+            ++i;
+            push(Token::Open, begin);
+        } else if (c == ')') {
+            ++i;
+            push(Token::Close, begin);
+        } else if (c == ',') {
+            ++i;
+            push(Token::Comma, begin);
+        } else if (c == ';') {
+            ++i;
+            push(Token::Semicolon, begin);
+        } else if (c == '.') {
+            ++i;
+            push(Token::Dot, begin);
+        } else {
+            static const QStringList pairs { "<=", ">=", "<>", "!=", "||", "::", "==" };
+            ++i;
+            if (i < n && pairs.contains(s.mid(begin, 2)))
+                ++i;
+            push(Token::Operator, begin);
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// The tokens that carry meaning (no blanks or comments), with their nesting depth.
+struct Significant {
+    QVector<Token> tokens;
+    QVector<int> depth;
+};
+
+Significant significant(const QString& s)
+{
+    Significant sig;
+    int depth = 0;
+    for (const Token& t : tokenize(s)) {
+        if (t.kind == Token::Space)
+            continue;
+        if (t.kind == Token::Close)
+            --depth;
+        sig.tokens.push_back(t);
+        sig.depth.push_back(depth);
+        if (t.kind == Token::Open)
+            ++depth;
+    }
+    return sig;
+}
+
+QString nameOf(const QString& s, const Token& t)
+{
+    QString text = s.mid(t.begin, t.length);
+    if (t.kind == Token::QuotedName)
+        text = text.mid(1, text.size() - 2).replace(QLatin1String("\"\""), QLatin1String("\""));
+    return text;
+}
+
+bool isName(const Token& t) { return t.kind == Token::Word || t.kind == Token::QuotedName; }
+
+} // namespace
+
+SelectShape analyse(const QString& statement)
+{
+    SelectShape shape;
+    const Significant sig = significant(statement);
+    const auto& tk = sig.tokens;
+    if (tk.isEmpty() || tk[0].kind != Token::Word)
+        return shape;
+    const QString first = lower(statement, tk[0]);
+    shape.isSelect = first == "select" || first == "with";
+    if (!shape.isSelect)
+        return shape;
+
+    shape.pageable = true;
+    int orderAt = -1;
+    for (int i = 0; i < tk.size(); ++i) {
+        if (sig.depth[i] != 0 || tk[i].kind != Token::Word)
+            continue;
+        const QString w = lower(statement, tk[i]);
+        if (w == "limit" || w == "offset" || w == "fetch" || w == "for" || w == "into")
+            shape.pageable = false;
+        if (w == "order" && i + 1 < tk.size() && lower(statement, tk[i + 1]) == "by")
+            orderAt = i;
+        if (w == "union" || w == "intersect" || w == "except")
+            orderAt = -1; // an ORDER BY before a set operator belongs to a part
+    }
+    if (orderAt >= 0) {
+        shape.head = statement.left(tk[orderAt].begin);
+        int termBegin = orderAt + 2 < tk.size() ? tk[orderAt + 2].begin : statement.size();
+        for (int i = orderAt + 2; i <= tk.size(); ++i) {
+            if (i == tk.size() || (sig.depth[i] == 0 && tk[i].kind == Token::Comma)) {
+                const int end = (i == tk.size()) ? statement.size() : tk[i].begin;
+                const QString term = statement.mid(termBegin, end - termBegin).trimmed();
+                if (!term.isEmpty())
+                    shape.orderTerms << term;
+                if (i < tk.size())
+                    termBegin = tk[i].begin + 1;
+            }
+        }
+    } else {
+        shape.head = statement;
+    }
+
+    // "select * from <table> [[as] alias] [where ...] [order by ...]" reads one table whole.
+    if (first == "select" && tk.size() >= 4 && tk[1].kind == Token::Operator && lower(statement, tk[1]) == "*"
+        && lower(statement, tk[2]) == "from" && isName(tk[3])) {
+        const Table* table = Schema::table(nameOf(statement, tk[3]));
+        bool single = table != nullptr;
+        static const QStringList breaking { "join", "group", "having", "union", "intersect", "except", "from",
+            "window", "distinct" };
+        for (int i = 4; single && i < tk.size(); ++i) {
+            if (sig.depth[i] != 0)
+                continue;
+            if (tk[i].kind == Token::Comma && (orderAt < 0 || i < orderAt))
+                single = false;
+            else if (tk[i].kind == Token::Dot && i == 4)
+                single = false; // schema-qualified name: not ours
+            else if (tk[i].kind == Token::Word && breaking.contains(lower(statement, tk[i])))
+                single = false;
+        }
+        if (single)
+            shape.table = table;
+    }
+    return shape;
+}
+
+QStringList reversedTerms(const QStringList& terms)
+{
+    QStringList out;
+    for (const QString& term : terms) {
+        Significant sig = significant(term);
+        auto& tk = sig.tokens;
+        int end = tk.size();
+        QString nulls;
+        if (end >= 2 && lower(term, tk[end - 2]) == "nulls") {
+            nulls = lower(term, tk[end - 1]) == "first" ? " nulls last" : " nulls first";
+            end -= 2;
+        }
+        QString direction = " desc";
+        if (end >= 1 && (lower(term, tk[end - 1]) == "asc" || lower(term, tk[end - 1]) == "desc")) {
+            direction = lower(term, tk[end - 1]) == "asc" ? " desc" : " asc";
+            --end;
+        }
+        const int bodyEnd = end > 0 ? tk[end - 1].begin + tk[end - 1].length : 0;
+        out << term.left(bodyEnd) + direction + nulls;
+    }
+    return out;
+}
+
+QString adapt(const QString& statement, Engine engine)
+{
+    const Significant sig = significant(statement);
+    const auto& tk = sig.tokens;
+
+    int last = tk.size();
+    while (last > 0 && tk[last - 1].kind == Token::Semicolon)
+        --last;
+    for (int i = 0; i < last; ++i)
+        if (tk[i].kind == Token::Semicolon)
+            throw DbError(QStringLiteral("一次只能执行一条语句。"));
+
+    struct Replacement {
+        int begin, length;
+        QString text;
+    };
+    QVector<Replacement> replacements;
+
+    static const QStringList comparisons { "=", "<>", "!=", "<", ">", "<=", ">=" };
+    auto columnAt = [&](int i) -> std::optional<ColumnType> {
+        if (i < 0 || i >= last || !isName(tk[i]))
+            return std::nullopt;
+        if (i + 1 < last && tk[i + 1].kind == Token::Dot)
+            return std::nullopt; // a qualifier, not the column
+        return Schema::typeOfColumn(nameOf(statement, tk[i]));
+    };
+    // The literal starting at token i (a signed number takes two tokens); rewrites it for the column.
+    auto rewriteLiteral = [&](int i, ColumnType type) -> int {
+        if (i >= last)
+            return 0;
+        int begin = tk[i].begin;
+        int count = 1;
+        QString sign;
+        if (tk[i].kind == Token::Operator && statement.mid(tk[i].begin, 1) == "-" && i + 1 < last
+            && tk[i + 1].kind == Token::Number) {
+            sign = "-";
+            ++i;
+            count = 2;
+        }
+        const Token& t = tk[i];
+        const QString text = statement.mid(t.begin, t.length);
+        if (t.kind == Token::Number && type == ColumnType::Text) {
+            replacements.push_back({ begin, t.begin + t.length - begin, quote(sign + text) });
+        } else if (t.kind == Token::String && type == ColumnType::Date && engine == Engine::SQLite && sign.isEmpty()) {
+            const QString inner = text.mid(1, text.size() - 2);
+            const QDate d = parseDate(inner);
+            if (d.isValid())
+                replacements.push_back({ t.begin, t.length, quote(d.toString(QStringLiteral("yyyy-MM-dd"))) });
+        } else if (t.kind != Token::Number && t.kind != Token::String) {
+            return 0;
+        }
+        return count;
+    };
+
+    for (int i = 0; i < last; ++i) {
+        if (const auto type = columnAt(i)) {
+            if (i + 1 >= last)
+                continue;
+            const QString op = lower(statement, tk[i + 1]);
+            if (tk[i + 1].kind == Token::Operator && comparisons.contains(op)) {
+                rewriteLiteral(i + 2, *type);
+            } else if (op == "between" || (op == "not" && i + 2 < last && lower(statement, tk[i + 2]) == "between")) {
+                int j = i + (op == "not" ? 3 : 2);
+                const int used = rewriteLiteral(j, *type);
+                if (used > 0 && j + used < last && lower(statement, tk[j + used]) == "and")
+                    rewriteLiteral(j + used + 1, *type);
+            } else if (op == "in" || (op == "not" && i + 2 < last && lower(statement, tk[i + 2]) == "in")) {
+                int j = i + (op == "not" ? 3 : 2);
+                if (j < last && tk[j].kind == Token::Open) {
+                    for (++j; j < last && tk[j].kind != Token::Close; ++j)
+                        if (tk[j].kind != Token::Comma)
+                            j += std::max(0, rewriteLiteral(j, *type) - 1);
+                }
+            }
+        } else if ((tk[i].kind == Token::Number || tk[i].kind == Token::String) && i + 2 < last
+            && tk[i + 1].kind == Token::Operator && comparisons.contains(lower(statement, tk[i + 1]))) {
+            if (const auto other = columnAt(i + 2); other && (i == 0 || tk[i - 1].kind != Token::Operator))
+                rewriteLiteral(i, *other);
+        }
+    }
+
+    QString out = statement.left(last > 0 ? tk[last - 1].begin + tk[last - 1].length : 0);
+    if (last == tk.size())
+        out = statement; // keep trailing blanks as written
+    std::sort(replacements.begin(), replacements.end(),
+        [](const Replacement& a, const Replacement& b) { return a.begin > b.begin; });
+    replacements.erase(std::unique(replacements.begin(), replacements.end(),
+                           [](const Replacement& a, const Replacement& b) { return a.begin == b.begin; }),
+        replacements.end());
+    for (const Replacement& r : replacements)
+        out.replace(r.begin, r.length, r.text);
+    return out;
+}
+
+} // namespace store::Sql

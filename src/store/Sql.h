@@ -1,0 +1,66 @@
+#pragma once
+
+#include "Schema.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+namespace store {
+
+// Statements are texts joined from fixed pieces and values. Every value goes into a statement
+// through one of the functions below, so that no typed text can end a literal early or add to
+// the structure of a statement.
+namespace Sql {
+
+// A text literal: the value between single quotes, quotes inside doubled, e.g. O'Neil -> 'O''Neil'.
+QString quote(const QString& value);
+
+// A value appended without quotes ("where 学号=" + bare(x)): a plain number stays as it is,
+// anything else becomes a quoted literal, so a stored text can never act as SQL.
+QString bare(const QString& value);
+
+// A value of the given column type, ready to stand in a statement (NULL for a null variant).
+// Throws DbError when the value cannot be converted to the column's type.
+QString literal(const QVariant& value, ColumnType type);
+
+// The date text of the program, year-month-day without leading zeros: 2006-5-19.
+QString dateText(const QDate& date);
+
+// Reads a date text such as 2006-5-19, 2006-05-19 or 2006/5/19; invalid date if it is none.
+QDate parseDate(const QString& text);
+
+struct Token {
+    enum Kind { Word, String, QuotedName, Number, Operator, Open, Close, Comma, Semicolon, Dot, Space };
+    Kind kind;
+    int begin;
+    int length;
+};
+
+QVector<Token> tokenize(const QString& statement);
+
+// How the store sees a select statement: the part before a trailing ORDER BY, the order terms,
+// whether it reads one known table with all its columns (and so can be written back), and
+// whether it can be read page by page.
+struct SelectShape {
+    bool isSelect = false;
+    bool pageable = false;   // no LIMIT/OFFSET/FETCH/FOR of its own
+    QString head;            // the statement without its trailing ORDER BY
+    QStringList orderTerms;  // the terms of that ORDER BY, as written
+    const Table* table = nullptr; // set for "select * from <table> ..." over one known table
+};
+
+SelectShape analyse(const QString& statement);
+
+// The statement with its ORDER BY terms reversed (ASC <-> DESC, NULLS FIRST <-> NULLS LAST).
+QStringList reversedTerms(const QStringList& terms);
+
+// Adapts a statement to the engine: a bare number compared with a text column is quoted
+// (PostgreSQL refuses text = integer; SQLite would drop leading zeros), and on SQLite date texts
+// compared with a date column are written as stored (2006-5-19 -> 2006-05-19).
+// Throws DbError for more than one statement in one text.
+QString adapt(const QString& statement, Engine engine);
+
+} // namespace Sql
+} // namespace store

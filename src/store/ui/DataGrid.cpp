@@ -1,0 +1,164 @@
+#include "DataGrid.h"
+
+#include "../DataControl.h"
+#include "../DbError.h"
+#include "../RecordModel.h"
+#include "platform/KeyCode.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+namespace store {
+
+namespace {
+std::function<void(const QString&)>& reporter()
+{
+    static std::function<void(const QString&)> r;
+    return r;
+}
+} // namespace
+
+void DataGrid::setErrorReporter(std::function<void(const QString&)> r) { reporter() = std::move(r); }
+
+void DataGrid::report(const QString& text)
+{
+    if (reporter())
+        reporter()(text);
+}
+
+DataGrid::DataGrid(QWidget* parent)
+    : QTableView(parent)
+{
+    setSelectionBehavior(SelectRows);
+    setSelectionMode(SingleSelection);
+    setEditTriggers(DoubleClicked | EditKeyPressed | AnyKeyPressed);
+    setAlternatingRowColors(true);
+    // Millions of rows: every row is as high as the next, so the view never measures them.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+    verticalHeader()->setVisible(false);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setStretchLastSection(true);
+}
+
+void DataGrid::setDataSource(DataControl* control)
+{
+    m_control = control;
+    setModel(control->model());
+    connect(control->model(), &QAbstractItemModel::modelReset, this, [this] {
+        applyColumns();
+        followRecordSet();
+    });
+    connect(control, &DataControl::currentChanged, this, &DataGrid::followRecordSet);
+    connect(control->model(), &RecordModel::failed, this, &DataGrid::report);
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this, &DataGrid::rowChosen);
+    applyColumns();
+    followRecordSet();
+}
+
+void DataGrid::setColumns(const QVector<ColumnSpec>& columns)
+{
+    m_columns = columns;
+    if (m_control)
+        applyColumns();
+}
+
+void DataGrid::setLockedFields(const QStringList& fields)
+{
+    if (m_control)
+        m_control->model()->setLockedFields(fields);
+}
+
+void DataGrid::setAllowUpdate(bool allow)
+{
+    if (m_control)
+        m_control->model()->setEditable(allow);
+    if (!allow && state() == EditingState)
+        closePersistentEditor(currentIndex());
+}
+
+bool DataGrid::allowUpdate() const { return m_control && m_control->model()->isEditable(); }
+
+void DataGrid::applyColumns()
+{
+    if (!m_control)
+        return;
+    QHeaderView* header = horizontalHeader();
+    const int count = m_control->fieldCount();
+    if (m_columns.isEmpty()) {
+        for (int i = 0; i < count; ++i)
+            setColumnHidden(i, false);
+        return;
+    }
+    for (int i = 0; i < count; ++i)
+        setColumnHidden(i, true);
+    int visual = 0;
+    for (const ColumnSpec& spec : m_columns) {
+        const int logical = m_control->fieldIndex(spec.field);
+        if (logical < 0)
+            continue;
+        m_control->model()->setCaption(m_control->fieldName(logical), spec.caption);
+        setColumnHidden(logical, false);
+        header->moveSection(header->visualIndex(logical), visual++);
+    }
+}
+
+void DataGrid::followRecordSet()
+{
+    if (!m_control || m_syncing)
+        return;
+    m_syncing = true;
+    const int row = m_control->currentRow();
+    const int column = currentIndex().isValid() && !isColumnHidden(currentIndex().column())
+        ? currentIndex().column()
+        : horizontalHeader()->logicalIndex(0);
+    if (row < 0) {
+        selectionModel()->clearCurrentIndex();
+        selectionModel()->clearSelection();
+    } else if (currentIndex().row() != row) {
+        const QModelIndex index = model()->index(row, std::max(0, column));
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        scrollTo(index);
+    }
+    m_syncing = false;
+}
+
+void DataGrid::rowChosen(const QModelIndex& current, const QModelIndex& previous)
+{
+    if (m_syncing || !m_control || !current.isValid())
+        return;
+    try {
+        m_control->moveTo(current.row());
+    } catch (const DbError& error) {
+        report(error.text());
+        // The record set stayed where it was; so does the grid.
+        m_syncing = true;
+        if (previous.isValid())
+            selectionModel()->setCurrentIndex(previous, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        m_syncing = false;
+    }
+}
+
+void DataGrid::keyPressEvent(QKeyEvent* event)
+{
+    QTableView::keyPressEvent(event);
+    Q_EMIT KeyDown(platform::keyCode(event->key()));
+}
+
+void DataGrid::mousePressEvent(QMouseEvent* event)
+{
+    m_pressed = true;
+    QTableView::mousePressEvent(event);
+}
+
+void DataGrid::mouseReleaseEvent(QMouseEvent* event)
+{
+    QTableView::mouseReleaseEvent(event);
+    if (m_pressed && event->button() == Qt::LeftButton) {
+        m_pressed = false;
+        Q_EMIT Click();
+    }
+}
+
+} // namespace store

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QStringList>
+#include <QTableView>
+#include <functional>
+
+namespace store {
+
+class DataControl;
+
+// A data grid: the rows of one data control, one column per configured field with its caption.
+// The grid's current row is the record set's current row, both ways.
+class DataGrid : public QTableView {
+    Q_OBJECT
+public:
+    struct ColumnSpec {
+        QString caption;
+        QString field;
+    };
+
+    explicit DataGrid(QWidget* parent = nullptr);
+
+    void setDataSource(DataControl* control);
+    DataControl* dataSource() const { return m_control; }
+
+    // The columns to show, in order; none configured shows every field under its own name.
+    void setColumns(const QVector<ColumnSpec>& columns);
+    void setLockedFields(const QStringList& fields);
+
+    void setAllowUpdate(bool allow);
+    bool allowUpdate() const;
+
+    // Where a grid shows what the record set refused (a cell edit, a move off a changed row).
+    static void setErrorReporter(std::function<void(const QString&)> reporter);
+    static void report(const QString& text);
+
+Q_SIGNALS:
+    // The user clicked in the grid; the clicked row is already the current row.
+    void Click();
+    // A key was pressed in the grid (the platform key code: 38 Up, 40 Down, 13 Enter...), after
+    // the grid has acted on it, so a moved current row is already the record set's.
+    void KeyDown(int keyCode);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void applyColumns();
+    void followRecordSet();
+    void rowChosen(const QModelIndex& current, const QModelIndex& previous);
+
+    DataControl* m_control = nullptr;
+    QVector<ColumnSpec> m_columns;
+    bool m_syncing = false;
+    bool m_pressed = false;
+};
+
+} // namespace store

@@ -1,0 +1,115 @@
+#include "Gui.h"
+
+#include "TestDb.h"
+
+#include "app/Application.h"
+#include "platform/Forms.h"
+#include "platform/Program.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+namespace Gui {
+
+namespace {
+bool g_ended = false;
+}
+
+void begin()
+{
+    static bool prepared = false;
+    if (!prepared) {
+        Application::prepare();
+        QApplication::setQuitOnLastWindowClosed(false);
+        platform::Program::setEndAction([] { g_ended = true; });
+        prepared = true;
+    }
+    platform::Program::reset();
+    settle();
+    g_ended = false;
+    platform::MsgBox::setScripted(true);
+    platform::MsgBox::clear();
+    TestDb::reset();
+}
+
+void end()
+{
+    platform::Forms::discardAll();
+    platform::MsgBox::clear();
+    settle();
+}
+
+void settle()
+{
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+void activate(QWidget* window)
+{
+    if (!window)
+        return;
+    window->activateWindow();
+    settle();
+    if (!QTest::qWaitForWindowActive(window, 1000))
+        qWarning("%s did not become active", qPrintable(window->objectName()));
+    settle();
+}
+
+platform::Form* form(const QString& name) { return platform::Forms::find(name); }
+
+void press(QWidget* window, const QString& button)
+{
+    if (auto* b = control<QAbstractButton>(window, button))
+        b->click();
+    settle();
+}
+
+void type(QWidget* window, const QString& box, const QString& text)
+{
+    if (auto* line = window->findChild<QLineEdit*>(box))
+        line->setText(text);
+    else if (auto* memo = window->findChild<QPlainTextEdit*>(box))
+        memo->setPlainText(text);
+    else
+        qWarning("no box %s", qPrintable(box));
+}
+
+QString text(QWidget* window, const QString& box)
+{
+    if (auto* line = window->findChild<QLineEdit*>(box))
+        return line->text();
+    if (auto* memo = window->findChild<QPlainTextEdit*>(box))
+        return memo->toPlainText();
+    qWarning("no box %s", qPrintable(box));
+    return {};
+}
+
+const QVector<platform::MsgBox::Shown>& boxes() { return platform::MsgBox::shown(); }
+
+QStringList boxTexts()
+{
+    QStringList out;
+    for (const auto& b : boxes())
+        out << b.text;
+    return out;
+}
+
+void answer(platform::MsgBox::Answer a) { platform::MsgBox::answerNext(a); }
+
+bool programEnded() { return g_ended; }
+
+QStringList loadedWindows() { return platform::Forms::loaded(); }
+
+void snapshot(QWidget* window, const QString& name)
+{
+    const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/screens");
+    QDir().mkpath(dir);
+    window->grab().save(dir + '/' + name + QStringLiteral(".png"));
+}
+
+} // namespace Gui

@@ -1,0 +1,138 @@
+#include "TestDb.h"
+
+#include "store/DbError.h"
+#include "store/Schema.h"
+#include "store/Setup.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct State {
+    bool ready = false;
+    QString engine;
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<store::Connection> admin;
+    QString pgSocket, pgDatabase;
+};
+State& state()
+{
+    static State s;
+    return s;
+}
+
+void writeFile(const QString& path, const QString& text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write(text.toUtf8());
+}
+
+// Runs a statement on the cluster's maintenance database, through the same psqlODBC driver.
+void onCluster(const QString& statement)
+{
+    const QString name = QStringLiteral("orlenta-cluster");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
+        db.setDatabaseName(QStringLiteral("OrlentaCluster"));
+        if (!db.open())
+            qFatal("cannot reach the test cluster: %s", qPrintable(db.lastError().text()));
+        QSqlQuery q(db);
+        if (!q.exec(statement))
+            qFatal("%s: %s", qPrintable(statement), qPrintable(q.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+void dropDatabase()
+{
+    State& s = state();
+    s.admin.reset(); // before the application object goes
+    if (s.pgDatabase.isEmpty())
+        return;
+    onCluster(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(s.pgDatabase));
+}
+
+} // namespace
+
+void TestDb::setUp()
+{
+    State& s = state();
+    if (s.ready)
+        return;
+    s.engine = qEnvironmentVariable("ORLENTA_TEST_ENGINE", QStringLiteral("sqlite"));
+    s.dir = std::make_unique<QTemporaryDir>();
+    const QString dir = s.dir->path();
+    writeFile(dir + "/odbcinst.ini",
+        QStringLiteral("[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=%1\n\n"
+                       "[PostgreSQL Unicode]\nDescription=PostgreSQL ODBC driver (Unicode)\nDriver=%2\n"
+                       "Debug=0\nCommLog=0\n")
+            .arg(QStringLiteral(ORLENTA_SQLITE_ODBC), QStringLiteral(ORLENTA_PSQL_ODBC)));
+    QString dsn;
+    if (s.engine == QLatin1String("postgres")) {
+        QFile socket(qEnvironmentVariable("ORLENTA_TEST_PG") + "/socket");
+        if (!socket.open(QIODevice::ReadOnly))
+            qFatal("the PostgreSQL test cluster is not running (scripts/pg-cluster.sh start)");
+        s.pgSocket = QString::fromUtf8(socket.readAll()).trimmed();
+        s.pgDatabase = QStringLiteral("orlenta_t%1").arg(QCoreApplication::applicationPid());
+        const QString source = QStringLiteral("[%1]\nDriver=PostgreSQL Unicode\nServername=%2\nPort=5432\nDatabase=%3\n"
+                                              "Username=postgres\nPassword=\nSSLmode=disable\nUseDeclareFetch=0\n"
+                                              "Debug=0\nCommLog=0\n\n");
+        dsn = source.arg(QStringLiteral("Orlenta"), s.pgSocket, s.pgDatabase)
+            + source.arg(QStringLiteral("OrlentaCluster"), s.pgSocket, QStringLiteral("postgres"));
+    } else {
+        dsn = QStringLiteral("[Orlenta]\nDriver=SQLite3\nDatabase=%1/orlenta.db\nTimeout=30000\n").arg(dir);
+    }
+    qAddPostRoutine(dropDatabase);
+    writeFile(dir + "/odbc.ini", dsn);
+    qputenv("ODBCSYSINI", dir.toUtf8());
+    qputenv("ODBCINI", (dir + "/odbc.ini").toUtf8());
+    if (!s.pgDatabase.isEmpty()) {
+        onCluster(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(s.pgDatabase));
+        onCluster(QStringLiteral("CREATE DATABASE %1 ENCODING 'UTF8' TEMPLATE template0").arg(s.pgDatabase));
+    }
+    s.ready = true;
+    reset();
+}
+
+void TestDb::reset()
+{
+    State& s = state();
+    if (!s.admin)
+        s.admin = std::make_unique<store::Connection>();
+    store::Connection& db = *s.admin;
+    if (db.engine() == store::Engine::SQLite)
+        db.execute(QStringLiteral("PRAGMA synchronous=OFF"));
+    for (const store::Table& t : store::Schema::tables())
+        db.execute(QStringLiteral("DROP TABLE IF EXISTS %1").arg(t.name));
+    store::Setup::init(db);
+}
+
+store::Engine TestDb::engine() { return admin().engine(); }
+QString TestDb::engineName() { return state().engine; }
+
+store::Connection& TestDb::admin()
+{
+    setUp();
+    return *state().admin;
+}
+
+std::unique_ptr<store::Connection> TestDb::openAnother() { return std::make_unique<store::Connection>(); }
+
+int TestDb::count(const QString& tableAndCondition) { return store::Setup::count(admin(), tableAndCondition); }
+
+void TestDb::exec(const QString& statement) { admin().execute(statement); }
+
+QVariant TestDb::value(const QString& statement)
+{
+    const auto rows = admin().select(statement);
+    return rows.rows.isEmpty() ? QVariant() : rows.rows[0].value(0);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "store/Connection.h"
+
+#include <QString>
+#include <memory>
+
+// The database of a test run: the data source "Orlenta" in an odbc.ini of the test's own
+// (ODBCSYSINI/ODBCINI), on the engine that ORLENTA_TEST_ENGINE names: a SQLite file through
+// the SQLite3 ODBC driver, or a database of its own on the suite's PostgreSQL cluster.
+class TestDb {
+public:
+    // Writes the ODBC settings and makes the database (once per process).
+    static void setUp();
+    // Empty tables, as `orlenta-db init` leaves them: code tables and the admin account.
+    static void reset();
+
+    static store::Engine engine();
+    static QString engineName();
+    // A session of its own, as another user at another workstation would have.
+    static store::Connection& admin();
+    static std::unique_ptr<store::Connection> openAnother();
+
+    static int count(const QString& tableAndCondition);
+    static void exec(const QString& statement);
+    static QVariant value(const QString& statement);
+};
