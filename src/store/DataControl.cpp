@@ -280,16 +280,20 @@ void DataControl::moveLast()
 void DataControl::moveNext()
 {
     requireOpen();
+    if (m_onDeleted) { // the row after the deleted one has moved into its place
+        setPosition(m_position);
+        return;
+    }
     if (eof())
         throw DbError(kNoCurrentRow);
     commitPendingBeforeMove();
-    setPosition(m_onDeleted ? m_position : m_position + 1);
+    setPosition(m_position + 1);
 }
 
 void DataControl::movePrevious()
 {
     requireOpen();
-    if (bof())
+    if (!m_onDeleted && bof())
         throw DbError(kNoCurrentRow);
     commitPendingBeforeMove();
     setPosition(m_position - 1);

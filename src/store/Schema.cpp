@@ -80,7 +80,7 @@ QString sqliteCheck(const Column& c)
     case T::Real: return QString("CHECK (%1 IS NULL OR typeof(%1) IN ('integer', 'real'))").arg(n);
     case T::Date:
         return QString("CHECK (%1 IS NULL OR (typeof(%1) = 'text' AND %1 GLOB "
-                       "'[0-9][0-9][0-9][0-9]-[01][0-9]-[0-3][0-9]' AND date(%1) = %1))")
+                       "'[0-9][0-9][0-9][0-9]-[01][0-9]-[0-3][0-9]' AND date(%1) IS %1))")
             .arg(n);
     }
     return {};

@@ -1,13 +1,664 @@
 #include "support/TestDb.h"
 
+#include "store/Connection.h"
+#include "store/DataControl.h"
+#include "store/DbError.h"
+#include "store/Setup.h"
+#include "store/Sql.h"
+#include "store/Value.h"
+
+#include <QDate>
+#include <QElapsedTimer>
+#include <QSet>
 #include <QTest>
+
+using store::Connection;
+using store::DataControl;
+using store::DbError;
+namespace Sql = store::Sql;
+
+namespace {
+
+void addStudent(const QString& number, const QString& name, const QVariant& department = 1)
+{
+    TestDb::exec(QStringLiteral("insert into 学生个人信息表 (学号, 姓名, 性别, 密码, 所在院系编号, 所在班级编号, 学籍情况) "
+                                "values (%1, %2, '男', %1, %3, 1, 1)")
+                     .arg(Sql::quote(number), Sql::quote(name), Sql::literal(department, store::ColumnType::SmallInt)));
+}
+
+void addScores(int count)
+{
+    // Several rows per student, so that the order by 学号 has ties the key must break.
+    QStringList rows;
+    for (int i = 0; i < count; ++i)
+        rows << QStringLiteral("('%1', '高等数学', 'C001', %2, 5, 1, 1, '2006-06-%3')")
+                    .arg(2006000 + i / 4)
+                    .arg(60 + i % 40)
+                    .arg(10 + i % 15, 2, 10, QChar('0'));
+    for (int at = 0; at < rows.size(); at += 400)
+        TestDb::exec("insert into 学生成绩表 (学号, 课程名, 课程号, 成绩, 学分, 院系号, 班级号, 考试时间) values "
+            + rows.mid(at, 400).join(", "));
+}
+
+QString thrownText(const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (const DbError& error) {
+        return error.text();
+    }
+    return {};
+}
+
+} // namespace
 
 class tst_store : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { TestDb::setUp(); }
-    void opens() { QCOMPARE(TestDb::count("院系代码表"), 12); }
+    void init() { TestDb::reset(); }
+
+    void dataSourceDecidesTheEngine();
+    void quotingKeepsEveryValueALiteral();
+    void quotedValuesAreStoredAndFound_data();
+    void quotedValuesAreStoredAndFound();
+    void bareValuesNeverBecomeSql();
+    void chineseNamesAndStatementsInAnyLocale();
+    void bareNumberComparedWithTextColumn();
+    void dateTextsGiveTheSameRowsOnBothEngines();
+    void navigationAndBounds();
+    void fieldsWithoutCurrentRowFail();
+    void addNewUpdateCancelDelete();
+    void cancelOfANewRowGoesBack();
+    void longTextIsStoredWhole();
+    void valuesTheColumnRefuses();
+    void refusedStatementsCarryTheDatabaseText();
+    void largeResultIsReadInBlocks();
+    void resultWithoutKeyIsReadInBlocks();
+    void rowChangedByAnotherUserIsRefused();
+    void rowDeletedByAnotherUserIsRefused();
+    void transactionStoresAllOrNothing();
+    void idleRecordSetHoldsNothing();
+    void statementAnalysis();
+    void displayTexts();
 };
+
+void tst_store::dataSourceDecidesTheEngine()
+{
+    const auto target = Connection::resolve(QStringLiteral("DSN=Orlenta"));
+    if (TestDb::engineName() == QLatin1String("sqlite")) {
+        QVERIFY(target.sqlite);
+        QVERIFY(target.sqliteFile.endsWith(QLatin1String("orlenta.db")));
+        QCOMPARE(TestDb::admin().engine(), store::Engine::SQLite);
+    } else {
+        QVERIFY(!target.sqlite);
+        // Qt's ODBC driver puts "DSN=" in front itself.
+        QCOMPARE(target.odbcConnectionString, QStringLiteral("Orlenta"));
+        QCOMPARE(TestDb::admin().engine(), store::Engine::PostgreSQL);
+    }
+    const QString missing = thrownText([] { Connection other(QStringLiteral("DSN=NoSuchSource")); });
+    QVERIFY2(!missing.isEmpty(), "a data source that is not defined must fail to open");
+}
+
+void tst_store::quotingKeepsEveryValueALiteral()
+{
+    QCOMPARE(Sql::quote(QStringLiteral("O'Neil")), QStringLiteral("'O''Neil'"));
+    QCOMPARE(Sql::quote(QStringLiteral("'")), QStringLiteral("''''"));
+    QCOMPARE(Sql::quote(QString()), QStringLiteral("''"));
+    QCOMPARE(Sql::quote(QStringLiteral("a") + QChar(0) + QStringLiteral("b")), QStringLiteral("'ab'"));
+    const QString statement = "select * from 管理员身份认证表 where name=" + Sql::quote(QStringLiteral("' or '1'='1"));
+    const auto tokens = Sql::tokenize(statement);
+    QCOMPARE(tokens.last().kind, Sql::Token::String); // the whole value is one literal
+    QCOMPARE(TestDb::admin().select(statement).rows.size(), 0);
+}
+
+void tst_store::quotedValuesAreStoredAndFound_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("quote inside") << QStringLiteral("O'Neil");
+    QTest::newRow("quote first") << QStringLiteral("'Neil");
+    QTest::newRow("quote last") << QStringLiteral("Neil'");
+    QTest::newRow("quote only") << QStringLiteral("'");
+    QTest::newRow("two quotes") << QStringLiteral("''");
+    QTest::newRow("injection") << QStringLiteral("x' or '1'='1");
+    QTest::newRow("statement") << QStringLiteral("'; delete from 学生个人信息表; --");
+    QTest::newRow("backslash") << QStringLiteral("a\\'b\\");
+    QTest::newRow("odbc escape") << QStringLiteral("{fn now()} ? :x $$ %_");
+    QTest::newRow("chinese") << QStringLiteral("欧阳·娜娜");
+    QTest::newRow("emoji") << QStringLiteral("小明😀");
+}
+
+void tst_store::quotedValuesAreStoredAndFound()
+{
+    QFETCH(QString, name);
+    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    DataControl rs;
+    rs.setRecordSource(QStringLiteral("select * from 学生个人信息表 order by 学号"));
+    rs.refresh();
+    rs.addNew();
+    rs.setField(QStringLiteral("学号"), QStringLiteral("2006999"));
+    rs.setField(QStringLiteral("姓名"), name);
+    rs.update();
+    QCOMPARE(rs.field(QStringLiteral("姓名")).toString(), name);
+
+    rs.setRecordSource("select * from 学生个人信息表 where 姓名=" + Sql::quote(name));
+    rs.refresh();
+    QCOMPARE(rs.recordCount(), 1);
+    QCOMPARE(rs.field(QStringLiteral("姓名")).toString(), name);
+    QCOMPARE(TestDb::count(QStringLiteral("学生个人信息表")), 2);
+
+    // and changed in place, found by the value it was read with
+    rs.setField(QStringLiteral("籍贯"), name);
+    rs.update();
+    QCOMPARE(TestDb::value("select 籍贯 from 学生个人信息表 where 学号='2006999'").toString(), name);
+}
+
+void tst_store::bareValuesNeverBecomeSql()
+{
+    QCOMPARE(Sql::bare(QStringLiteral("2006001")), QStringLiteral("2006001"));
+    QCOMPARE(Sql::bare(QStringLiteral("-3")), QStringLiteral("-3"));
+    QCOMPARE(Sql::bare(QStringLiteral("1 or 1=1")), QStringLiteral("'1 or 1=1'"));
+    QCOMPARE(Sql::bare(QString()), QStringLiteral("''"));
+    addStudent(QStringLiteral("1 or 1=1"), QStringLiteral("甲"));
+    addStudent(QStringLiteral("2006002"), QStringLiteral("乙"));
+    DataControl rs;
+    rs.setRecordSource("select * from 学生个人信息表 where 学号=" + Sql::bare(QStringLiteral("1 or 1=1")));
+    rs.refresh();
+    QCOMPARE(rs.recordCount(), 1);
+}
+
+void tst_store::chineseNamesAndStatementsInAnyLocale()
+{
+    // The suite runs this in the C locale: names and statements must not depend on it.
+    DataControl rs;
+    rs.setRecordSource(QStringLiteral("select * from 班级代码表 where 全称='计算机2006级1班' order by 班级代码"));
+    rs.refresh();
+    QCOMPARE(rs.recordCount(), 1);
+    QCOMPARE(rs.fieldNames(), (QStringList { QStringLiteral("班级代码"), QStringLiteral("全称") }));
+    QCOMPARE(rs.field(QStringLiteral("全称")).toString(), QStringLiteral("计算机2006级1班"));
+    rs.setRecordSource(QStringLiteral("select a.全称 as 班级名 from 班级代码表 as a where a.班级代码=7"));
+    rs.refresh();
+    QCOMPARE(rs.fieldName(0), QStringLiteral("班级名"));
+}
+
+void tst_store::bareNumberComparedWithTextColumn()
+{
+    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    addStudent(QStringLiteral("0012"), QStringLiteral("李四"));
+    TestDb::exec(QStringLiteral("insert into 学生成绩表 (学号, 课程名, 成绩) values ('2006001', '线性代数', 90)"));
+    DataControl rs;
+    for (const QString& statement : { QStringLiteral("select * from 学生个人信息表 where 学号=2006001"),
+             QStringLiteral("select * from 学生个人信息表 where 2006001 = 学号"),
+             QStringLiteral("select * from 学生成绩表 where 学号=2006001"),
+             QStringLiteral("select * from 学生个人信息表 where 学号 in (2006001, 5)") }) {
+        rs.setRecordSource(statement);
+        rs.refresh();
+        QVERIFY2(rs.recordCount() == 1, qPrintable(statement));
+    }
+    rs.setRecordSource(QStringLiteral("select * from 学生个人信息表 where 学号=0012"));
+    rs.refresh();
+    QCOMPARE(rs.recordCount(), 1); // the text is compared as written, leading zeros and all
+    // An integer column compared with a quoted code still matches on both engines.
+    rs.setRecordSource(QStringLiteral("select * from 院系代码表 where 学院编码='3'"));
+    rs.refresh();
+    QCOMPARE(rs.recordCount(), 1);
+    rs.setRecordSource(QStringLiteral("select * from 院系代码表 where 学院编码=3 "));
+    rs.refresh();
+    QCOMPARE(rs.field(QStringLiteral("全称")).toString(), QStringLiteral("物理与电子工程学院"));
+}
+
+void tst_store::dateTextsGiveTheSameRowsOnBothEngines()
+{
+    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    TestDb::exec(QStringLiteral("insert into 学生成绩表 (学号, 课程名, 成绩, 学分, 班级号, 考试时间) values "
+                                "('2006001', '高等数学', 80, 5, 1, '2006-05-19'), ('2006001', '线性代数', 70, 3, 1, '2006-05-20'),"
+                                "('2006001', '大学英语', 60, 4, 1, '2006-12-01')"));
+    struct Case {
+        QString where;
+        int rows;
+    };
+    const QVector<Case> cases {
+        { "考试时间 between '2006-5-19' and '2006-5-19'", 1 },
+        { "考试时间 between '2006-5-19' and '2006-5-20'", 2 },
+        { "考试时间 between '2006-5-1' and '2006-12-1'", 3 },
+        { "考试时间 = '2006-5-20'", 1 },
+        { "考试时间 > '2006-5-20'", 1 },
+        { "考试时间 between '2006-5-20' and '2006-5-19'", 0 },
+        { "考试时间 not between '2006-5-19' and '2006-5-19'", 2 },
+    };
+    DataControl rs;
+    for (const Case& c : cases) {
+        rs.setRecordSource("select * from 学生成绩表 where " + c.where);
+        rs.refresh();
+        QVERIFY2(rs.recordCount() == c.rows, qPrintable(c.where));
+    }
+    // The summary's form: qualified column, join, group by.
+    rs.setRecordSource(QStringLiteral(
+        "select a.学号,c.姓名,b.全称 as  班级名, sum(成绩) as 总成绩,avg(成绩) as 平均分,sum(学分) as 总学分 from 学生成绩表 as a "
+        "join 班级代码表 as b on a.班级号=b.班级代码 join 学生个人信息表 as c on a.学号=c.学号 where a.学号='2006001' and "
+        "a.考试时间  between '2006-5-19' and '2006-5-20'group by a.学号,c.姓名,b.全称 "));
+    rs.refresh();
+    QCOMPARE(rs.recordCount(), 1);
+    QCOMPARE(rs.field(QStringLiteral("总成绩")).toDouble(), 150.0);
+    QCOMPARE(rs.field(QStringLiteral("平均分")).toDouble(), 75.0);
+    QCOMPARE(rs.field(QStringLiteral("总学分")).toInt(), 8);
+    // Dates come back as dates on both engines.
+    rs.setRecordSource(QStringLiteral("select * from 学生成绩表 order by 考试时间"));
+    rs.refresh();
+    QCOMPARE(rs.field(QStringLiteral("考试时间")).toDate(), QDate(2006, 5, 19));
+}
+
+void tst_store::navigationAndBounds()
+{
+    for (int i = 1; i <= 3; ++i)
+        addStudent(QStringLiteral("200600%1").arg(i), QStringLiteral("学生%1").arg(i));
+    DataControl rs;
+    rs.setRecordSource(QStringLiteral("select * from 学生个人信息表 order by 学号"));
+    rs.refresh();
+    QCOMPARE(rs.recordCount(), 3);
+    QVERIFY(!rs.bof() && !rs.eof());
+    QCOMPARE(rs.field(QStringLiteral("学号")).toString(), QStringLiteral("2006001"));
+    rs.moveLast();
+    QCOMPARE(rs.field(QStringLiteral("学号")).toString(), QStringLiteral("2006003"));
+    rs.moveNext();
+    QVERIFY(rs.eof() && !rs.bof());
+    QVERIFY(!thrownText([&] { rs.moveNext(); }).isEmpty()); // past EOF is an error
+    rs.moveLast();
+    rs.movePrevious();
+    rs.movePrevious();
+    rs.movePrevious();
+    QVERIFY(rs.bof());
+    rs.moveFirst();
+    QCOMPARE(rs.field(QStringLiteral("学号")).toString(), QStringLiteral("2006001"));
+    QCOMPARE(rs.fieldCount(), 13);
+
+    rs.setRecordSource(QStringLiteral("select * from 学生个人信息表 where 学号='none'"));
+    rs.refresh();
+    QCOMPARE(rs.recordCount(), 0);
+    QVERIFY(rs.bof() && rs.eof());
+    rs.moveFirst(); // harmless on an empty result
+    rs.moveLast();
+    QCOMPARE(rs.currentRow(), -1);
+}
+
+void tst_store::fieldsWithoutCurrentRowFail()
+{
+    DataControl rs;
+    QVERIFY(!thrownText([&] { rs.field(QStringLiteral("name")); }).isEmpty()); // never opened
+    rs.setRecordSource(QStringLiteral("select * from 管理员身份认证表 where name='nobody'"));
+    rs.refresh();
+    QVERIFY(thrownText([&] { rs.field(QStringLiteral("pwd")); }).contains(QStringLiteral("EOF")));
+    rs.setRecordSource(QStringLiteral("select * from 管理员身份认证表"));
+    rs.refresh();
+    QCOMPARE(rs.field(QStringLiteral("pwd")).toString(), QStringLiteral("admin"));
+    QVERIFY(!thrownText([&] { rs.field(QStringLiteral("no such column")); }).isEmpty());
+    rs.moveNext();
+    QVERIFY(!thrownText([&] { rs.field(QStringLiteral("pwd")); }).isEmpty());
+}
+
+void tst_store::addNewUpdateCancelDelete()
+{
+    DataControl rs;
+    rs.setRecordSource(QStringLiteral("select * from 管理员身份认证表 order by style"));
+    rs.refresh();
+    QCOMPARE(rs.recordCount(), 1);
+    rs.addNew();
+    QCOMPARE(rs.recordCount(), 2);
+    QCOMPARE(rs.editMode(), DataControl::EditMode::Add);
+    QVERIFY(rs.field(QStringLiteral("name")).isNull());
+    rs.setField(QStringLiteral("name"), QStringLiteral("王老师"));
+    rs.setField(QStringLiteral("pwd"), QStringLiteral("p"));
+    rs.setField(QStringLiteral("style"), QStringLiteral("一般用户"));
+    rs.update();
+    QCOMPARE(rs.editMode(), DataControl::EditMode::None);
+    QVERIFY(rs.field(QStringLiteral("编号")).toInt() > 0); // the database numbered it
+    QCOMPARE(TestDb::count(QStringLiteral("管理员身份认证表")), 2);
+
+    rs.setField(QStringLiteral("pwd"), QStringLiteral("new"));
+    QCOMPARE(rs.field(QStringLiteral("pwd")).toString(), QStringLiteral("new"));
+    rs.cancel();
+    QCOMPARE(rs.field(QStringLiteral("pwd")).toString(), QStringLiteral("p"));
+    QCOMPARE(TestDb::value("select pwd from 管理员身份认证表 where name='王老师'").toString(), QStringLiteral("p"));
+
+    rs.setField(QStringLiteral("pwd"), QStringLiteral("new"));
+    rs.update();
+    QCOMPARE(TestDb::value("select pwd from 管理员身份认证表 where name='王老师'").toString(), QStringLiteral("new"));
+
+    // A pending change goes in when the record set moves on, as it does in a grid.
+    rs.moveFirst();
+    rs.setField(QStringLiteral("pwd"), QStringLiteral("moved"));
+    rs.moveLast();
+    QCOMPARE(TestDb::count(QStringLiteral("管理员身份认证表 where pwd='moved'")), 1);
+
+    rs.refresh();
+    rs.moveLast();
+    const QString last = rs.field(QStringLiteral("name")).toString();
+    rs.remove();
+    QVERIFY(rs.currentRow() < 0); // on the deleted row until it moves
+    QCOMPARE(rs.recordCount(), 1);
+    rs.moveNext();
+    QVERIFY(rs.eof());
+    rs.moveLast();
+    QVERIFY(rs.field(QStringLiteral("name")).toString() != last);
+    QCOMPARE(TestDb::count(QStringLiteral("管理员身份认证表")), 1);
+}
+
+void tst_store::cancelOfANewRowGoesBack()
+{
+    for (int i = 1; i <= 3; ++i)
+        addStudent(QStringLiteral("200600%1").arg(i), QStringLiteral("学生%1").arg(i));
+    DataControl rs;
+    rs.setRecordSource(QStringLiteral("select * from 学生个人信息表 order by 学号"));
+    rs.refresh();
+    rs.moveNext();
+    rs.addNew();
+    rs.setField(QStringLiteral("学号"), QStringLiteral("x"));
+    rs.cancel();
+    QCOMPARE(rs.recordCount(), 3);
+    QCOMPARE(rs.field(QStringLiteral("学号")).toString(), QStringLiteral("2006002"));
+    QCOMPARE(TestDb::count(QStringLiteral("学生个人信息表")), 3);
+    rs.cancel(); // nothing pending: nothing happens
+    QCOMPARE(rs.recordCount(), 3);
+    // A new row nobody filled in is dropped when the record set moves on.
+    rs.addNew();
+    rs.moveFirst();
+    QCOMPARE(rs.recordCount(), 3);
+}
+
+void tst_store::longTextIsStoredWhole()
+{
+    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    QString memo;
+    for (int i = 0; i < 12000; ++i)
+        memo += QStringLiteral("备注%1;").arg(i % 10);
+    DataControl rs;
+    rs.setRecordSource(QStringLiteral("select * from 学生个人信息表 where 学号='2006001'"));
+    rs.refresh();
+    rs.setField(QStringLiteral("备注"), memo);
+    rs.update();
+    rs.refresh();
+    QCOMPARE(rs.field(QStringLiteral("备注")).toString().size(), memo.size());
+    QCOMPARE(rs.field(QStringLiteral("备注")).toString(), memo);
+}
+
+void tst_store::valuesTheColumnRefuses()
+{
+    DataControl rs;
+    rs.setRecordSource(QStringLiteral("select * from 学生成绩表"));
+    rs.refresh();
+    rs.addNew();
+    rs.setField(QStringLiteral("学号"), QStringLiteral("2006001"));
+    rs.setField(QStringLiteral("成绩"), QString());
+    QCOMPARE(thrownText([&] { rs.update(); }), QStringLiteral("类型不匹配"));
+    rs.setField(QStringLiteral("成绩"), QStringLiteral("abc"));
+    QCOMPARE(thrownText([&] { rs.update(); }), QStringLiteral("类型不匹配"));
+    rs.setField(QStringLiteral("成绩"), QStringLiteral(" 88.5 "));
+    rs.setField(QStringLiteral("学分"), 2.5); // whole numbers round halves to even
+    rs.setField(QStringLiteral("院系号"), 40000);
+    QCOMPARE(thrownText([&] { rs.update(); }), QStringLiteral("溢出"));
+    rs.setField(QStringLiteral("院系号"), QStringLiteral("3"));
+    rs.setField(QStringLiteral("考试时间"), QStringLiteral("2006-2-30"));
+    QCOMPARE(thrownText([&] { rs.update(); }), QStringLiteral("类型不匹配"));
+    rs.setField(QStringLiteral("考试时间"), QDate(2006, 2, 28));
+    rs.update();
+    QCOMPARE(TestDb::value("select 成绩 from 学生成绩表").toDouble(), 88.5);
+    QCOMPARE(TestDb::value("select 学分 from 学生成绩表").toInt(), 2);
+    QCOMPARE(TestDb::value("select 院系号 from 学生成绩表").toInt(), 3);
+    // The engine itself refuses what the store would never send.
+    QVERIFY(!thrownText([] { TestDb::exec("insert into 学生成绩表 (学号, 成绩) values ('x', 'abc')"); }).isEmpty());
+    QVERIFY(!thrownText([] { TestDb::exec("insert into 学生成绩表 (学号, 考试时间) values ('x', '2006-13-01')"); }).isEmpty());
+    QVERIFY(!thrownText([] { TestDb::exec("insert into 学生个人信息表 (学号) values (NULL)"); }).isEmpty());
+}
+
+void tst_store::refusedStatementsCarryTheDatabaseText()
+{
+    DataControl rs;
+    rs.setRecordSource(QStringLiteral("select * from 没有这个表"));
+    const QString text = thrownText([&] { rs.refresh(); });
+    QVERIFY2(text.contains(QStringLiteral("没有这个表")), qPrintable(text));
+    QVERIFY(!rs.isOpen());
+    QCOMPARE(rs.recordCount(), 0);
+
+    rs.setRecordSource(QStringLiteral("select * from 管理员身份认证表"));
+    rs.refresh();
+    rs.addNew();
+    rs.setField(QStringLiteral("name"), QStringLiteral("admin"));
+    const QString duplicate = thrownText([&] { rs.update(); });
+    QVERIFY2(!duplicate.isEmpty(), "a second account of the same name must be refused");
+    rs.cancel();
+    QCOMPARE(TestDb::count(QStringLiteral("管理员身份认证表")), 1);
+
+    QCOMPARE(thrownText([] { TestDb::exec("select 1; delete from 管理员身份认证表"); }),
+        QStringLiteral("一次只能执行一条语句。"));
+    QCOMPARE(TestDb::count(QStringLiteral("管理员身份认证表")), 1);
+
+    DataControl join;
+    join.setRecordSource(QStringLiteral("select * from 学生成绩表 as a join 班级代码表 as b on a.班级号=b.班级代码"));
+    join.refresh();
+    QVERIFY(!join.isUpdatable());
+}
+
+void tst_store::largeResultIsReadInBlocks()
+{
+    const int rows = 1037;
+    addScores(rows);
+    DataControl rs;
+    rs.setRecordSource(QStringLiteral(" select * from 学生成绩表  order by 学号   "));
+    rs.refresh();
+    QCOMPARE(rs.recordCount(), rows);
+
+    // Row by row to the end: every row once, in order of 学号.
+    QSet<int> seen;
+    QString previous;
+    int steps = 0;
+    while (!rs.eof()) {
+        const QString number = rs.field(QStringLiteral("学号")).toString();
+        QVERIFY(number >= previous);
+        previous = number;
+        seen.insert(rs.field(QStringLiteral("编号")).toInt());
+        rs.moveNext();
+        ++steps;
+    }
+    QCOMPARE(steps, rows);
+    QCOMPARE(seen.size(), rows);
+
+    // Blocks read from the end fit the blocks read from the start.
+    DataControl back;
+    back.setRecordSource(rs.recordSource());
+    back.refresh();
+    back.moveLast();
+    QSet<int> seenBack;
+    for (;;) {
+        seenBack.insert(back.field(QStringLiteral("编号")).toInt());
+        back.movePrevious();
+        if (back.bof())
+            break;
+    }
+    QCOMPARE(seenBack, seen);
+    QCOMPARE(back.valueAt(500, back.fieldIndex(QStringLiteral("编号"))), rs.valueAt(500, rs.fieldIndex(QStringLiteral("编号"))));
+
+    // Deleting in the middle closes the gap without losing the rows after it.
+    rs.moveTo(700);
+    const int gone = rs.field(QStringLiteral("编号")).toInt();
+    const QVariant next = rs.valueAt(701, rs.fieldIndex(QStringLiteral("编号")));
+    rs.remove();
+    rs.moveNext();
+    QCOMPARE(rs.field(QStringLiteral("编号")), next);
+    QCOMPARE(rs.recordCount(), rows - 1);
+    QCOMPARE(TestDb::count(QStringLiteral("学生成绩表 where 编号=%1").arg(gone)), 0);
+}
+
+void tst_store::resultWithoutKeyIsReadInBlocks()
+{
+    addScores(400);
+    const QString statement = QStringLiteral(
+        "select a.学号, a.成绩, b.全称 from 学生成绩表 as a join 班级代码表 as b on a.班级号=b.班级代码 order by a.学号");
+    const auto whole = TestDb::admin().select(statement);
+    DataControl rs;
+    rs.setRecordSource(statement);
+    rs.refresh();
+    QCOMPARE(rs.recordCount(), whole.rows.size());
+    QMultiHash<QString, double> expected, found;
+    for (const auto& row : whole.rows)
+        expected.insert(row[0].toString(), row[1].toDouble());
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+        found.insert(rs.field(QStringLiteral("学号")).toString(), rs.field(QStringLiteral("成绩")).toDouble());
+    QCOMPARE(found.size(), expected.size());
+    for (const QString& key : expected.uniqueKeys()) {
+        QList<double> a = expected.values(key), b = found.values(key);
+        std::sort(a.begin(), a.end());
+        std::sort(b.begin(), b.end());
+        QCOMPARE(b, a);
+    }
+}
+
+void tst_store::rowChangedByAnotherUserIsRefused()
+{
+    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    auto other = TestDb::openAnother();
+    DataControl mine(std::make_shared<Connection>());
+    DataControl theirs(std::shared_ptr<Connection>(std::move(other)));
+    for (DataControl* rs : { &mine, &theirs }) {
+        rs->setRecordSource(QStringLiteral("select * from 学生个人信息表 where 学号='2006001'"));
+        rs->refresh();
+    }
+    theirs.setField(QStringLiteral("籍贯"), QStringLiteral("上海"));
+    theirs.update();
+
+    mine.setField(QStringLiteral("联系电话"), QStringLiteral("123"));
+    const QString refused = thrownText([&] { mine.update(); });
+    QVERIFY2(refused.contains(QStringLiteral("其他用户")), qPrintable(refused));
+    QCOMPARE(TestDb::value("select 籍贯 from 学生个人信息表 where 学号='2006001'").toString(), QStringLiteral("上海"));
+    QVERIFY(TestDb::value("select 联系电话 from 学生个人信息表 where 学号='2006001'").isNull());
+    QVERIFY(!thrownText([&] { mine.remove(); }).isEmpty());
+    QCOMPARE(TestDb::count(QStringLiteral("学生个人信息表")), 1);
+
+    // Read again, the same change goes through.
+    mine.cancel();
+    mine.refresh();
+    mine.setField(QStringLiteral("联系电话"), QStringLiteral("123"));
+    mine.update();
+    QCOMPARE(TestDb::value("select 籍贯 || 联系电话 from 学生个人信息表 where 学号='2006001'").toString(),
+        QStringLiteral("上海123"));
+}
+
+void tst_store::rowDeletedByAnotherUserIsRefused()
+{
+    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    addStudent(QStringLiteral("2006002"), QStringLiteral("李四"));
+    DataControl mine(std::make_shared<Connection>());
+    mine.setRecordSource(QStringLiteral("select * from 学生个人信息表 order by 学号"));
+    mine.refresh();
+    TestDb::exec(QStringLiteral("delete from 学生个人信息表 where 学号='2006001'"));
+    mine.setField(QStringLiteral("姓名"), QStringLiteral("王五"));
+    QVERIFY(!thrownText([&] { mine.update(); }).isEmpty());
+    mine.cancel();
+    QVERIFY(!thrownText([&] { mine.remove(); }).isEmpty());
+    QCOMPARE(TestDb::value("select 姓名 from 学生个人信息表 where 学号='2006002'").toString(), QStringLiteral("李四"));
+    QCOMPARE(TestDb::count(QStringLiteral("学生个人信息表")), 1);
+}
+
+void tst_store::transactionStoresAllOrNothing()
+{
+    auto db = std::make_shared<Connection>();
+    DataControl students(db), awards(db);
+    students.setRecordSource(QStringLiteral("select * from 学生个人信息表"));
+    awards.setRecordSource(QStringLiteral("select * from 奖励记录信息表"));
+    students.refresh();
+    awards.refresh();
+    try {
+        store::Transaction transaction(*db);
+        students.addNew();
+        students.setField(QStringLiteral("学号"), QStringLiteral("2006001"));
+        students.update();
+        awards.addNew();
+        awards.setField(QStringLiteral("学号"), QStringLiteral("2006001"));
+        awards.setField(QStringLiteral("级别代码"), QStringLiteral("not a code"));
+        awards.update(); // refused: the transaction never commits
+        transaction.commit();
+        QFAIL("the award row must be refused");
+    } catch (const DbError&) {
+    }
+    QCOMPARE(TestDb::count(QStringLiteral("学生个人信息表")), 0);
+    QCOMPARE(TestDb::count(QStringLiteral("奖励记录信息表")), 0);
+    QVERIFY(!db->inTransaction());
+
+    {
+        store::Transaction transaction(*db);
+        awards.cancel();
+        awards.addNew();
+        awards.setField(QStringLiteral("学号"), QStringLiteral("2006001"));
+        awards.setField(QStringLiteral("级别代码"), 0);
+        awards.update();
+        transaction.commit();
+    }
+    QCOMPARE(TestDb::count(QStringLiteral("奖励记录信息表")), 1);
+}
+
+void tst_store::idleRecordSetHoldsNothing()
+{
+    addScores(600);
+    auto db = std::make_shared<Connection>();
+    DataControl rs(db);
+    rs.setRecordSource(QStringLiteral(" select * from 学生成绩表  order by 学号   "));
+    rs.refresh();
+    rs.moveTo(300);
+    QVERIFY(rs.recordCount() == 600);
+    if (db->engine() == store::Engine::PostgreSQL) {
+        const int pid = db->select(QStringLiteral("select pg_backend_pid()")).rows[0][0].toInt();
+        const QString state
+            = TestDb::value(QStringLiteral("select state from pg_stat_activity where pid=%1").arg(pid)).toString();
+        QCOMPARE(state, QStringLiteral("idle"));
+    }
+    // Another session writes at once: nothing of the open record set holds a lock.
+    QElapsedTimer clock;
+    clock.start();
+    TestDb::exec(QStringLiteral("update 学生成绩表 set 成绩 = 100 where 编号 = 1"));
+    TestDb::exec(QStringLiteral("delete from 学生成绩表 where 编号 = 2"));
+    QVERIFY(clock.elapsed() < 2000);
+}
+
+void tst_store::statementAnalysis()
+{
+    auto shape = Sql::analyse(QStringLiteral(" select * from 学生成绩表  order by 学号   "));
+    QVERIFY(shape.isSelect && shape.pageable);
+    QVERIFY(shape.table && shape.table->name == QStringLiteral("学生成绩表"));
+    QCOMPARE(shape.orderTerms, QStringList { QStringLiteral("学号") });
+    QCOMPARE(shape.head, QStringLiteral(" select * from 学生成绩表  "));
+
+    shape = Sql::analyse(QStringLiteral("select * from 学生成绩表 as a join 班级代码表 as b on a.班级号=b.班级代码"));
+    QVERIFY(!shape.table);
+    shape = Sql::analyse(QStringLiteral("select * from 学生个人信息表 where 学号 in (select 学号 from 学生成绩表) order by 姓名 desc, 学号"));
+    QVERIFY(shape.table);
+    QCOMPARE(shape.orderTerms, (QStringList { QStringLiteral("姓名 desc"), QStringLiteral("学号") }));
+    QCOMPARE(Sql::reversedTerms(shape.orderTerms), (QStringList { QStringLiteral("姓名 asc"), QStringLiteral("学号 desc") }));
+    QCOMPARE(Sql::reversedTerms({ QStringLiteral("a nulls first") }), QStringList { QStringLiteral("a desc nulls last") });
+    shape = Sql::analyse(QStringLiteral("select * from 学生成绩表 limit 5"));
+    QVERIFY(!shape.pageable);
+    QVERIFY(!Sql::analyse(QStringLiteral("update 学生成绩表 set 成绩=1")).isSelect);
+    // A quote inside a literal is no end of it, and "order by" inside one is no clause.
+    shape = Sql::analyse(QStringLiteral("select * from 学生个人信息表 where 姓名='a'' order by x'"));
+    QVERIFY(shape.orderTerms.isEmpty());
+
+    QCOMPARE(Sql::adapt(QStringLiteral("select * from 学生成绩表 where 学号=2006001"), store::Engine::PostgreSQL),
+        QStringLiteral("select * from 学生成绩表 where 学号='2006001'"));
+    QCOMPARE(Sql::adapt(QStringLiteral("select * from 学生成绩表 where 考试时间 between '2006-5-19' and '2006-5-9'"),
+                 store::Engine::SQLite),
+        QStringLiteral("select * from 学生成绩表 where 考试时间 between '2006-05-19' and '2006-05-09'"));
+    QCOMPARE(Sql::adapt(QStringLiteral("select * from 学生成绩表 where 备注='2006-5-19' and 成绩=5"), store::Engine::SQLite),
+        QStringLiteral("select * from 学生成绩表 where 备注='2006-5-19' and 成绩=5"));
+}
+
+void tst_store::displayTexts()
+{
+    QCOMPARE(store::displayText(QDate(2006, 5, 9)), QStringLiteral("2006-5-9"));
+    QCOMPARE(store::displayText(85.0), QStringLiteral("85"));
+    QCOMPARE(store::displayText(85.5), QStringLiteral("85.5"));
+    QCOMPARE(store::displayText(QVariant()), QString());
+    QCOMPARE(Sql::parseDate(QStringLiteral("2006-5-19")), QDate(2006, 5, 19));
+    QCOMPARE(Sql::parseDate(QStringLiteral("2006/05/19")), QDate(2006, 5, 19));
+    QVERIFY(!Sql::parseDate(QStringLiteral("19.5.2006")).isValid());
+}
 
 QTEST_GUILESS_MAIN(tst_store)
 #include "tst_store.moc"
