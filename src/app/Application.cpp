@@ -1,7 +1,9 @@
 #include "Application.h"
 
 #include "platform/Form.h"
+#include "accounts/AccountsForms.h"
 #include "shell/ShellForms.h"
+#include "students/StudentsForms.h"
 #include "store/ui/DataGrid.h"
 
 #include <QIcon>
@@ -27,5 +29,7 @@ bool Application::notify(QObject* receiver, QEvent* event)
 void Application::prepare()
 {
     registerShellForms();
+    registerAccountsForms();
+    registerStudentsForms();
     store::DataGrid::setErrorReporter(&platform::Form::reportFailure);
 }

@@ -23,7 +23,11 @@ frmCload::frmCload()
     famDs = ui::frame(background, "famDs", QStringLiteral("选择登陆身份"));
     optTeacher = ui::option(famDs, "optTeacher", QStringLiteral("教务管理人员"));
     optStudent = ui::option(famDs, "optStudent", QStringLiteral("普通学生"));
-    famDs->setAutoFillBackground(true);
+    famDs->setStyleSheet(QStringLiteral(
+        "QGroupBox { background: rgba(255, 255, 255, 215); border: 1px solid #8fa6d6; border-radius: 6px;"
+        " margin-top: 1.4em; padding: 10px 14px 6px 14px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 10px; padding: 0 4px;"
+        " background: rgba(255, 255, 255, 215); border-radius: 3px; }"));
     auto* options = new QHBoxLayout(famDs);
     options->addWidget(optTeacher);
     options->addSpacing(24);

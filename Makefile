@@ -1,0 +1,33 @@
+# Orlenta: the two commands are `make run` and `make test`.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps build run test bench format clean
+
+all: build
+
+deps:
+	@scripts/deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+# Builds, sets up the embedded demo database behind the data source "Orlenta" if there is none,
+# and starts the program.
+run: build
+	@scripts/run.sh $(BUILD)
+
+# The whole suite, on SQLite and on a throwaway PostgreSQL cluster.
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j 2
+
+# Benchmark figures on a cached database of 100,000 students (not a test).
+bench: build
+	@$(BUILD)/orlenta-bench
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	@rm -rf $(BUILD)

@@ -1,0 +1,7 @@
+#include "AccountsForms.h"
+
+#include "platform/Forms.h"
+
+void registerAccountsForms()
+{
+}

@@ -1,0 +1,7 @@
+#include "StudentsForms.h"
+
+#include "platform/Forms.h"
+
+void registerStudentsForms()
+{
+}
