@@ -9,7 +9,7 @@ packages=(
   libqt6sql6-sqlite libqt6sql6-odbc
   unixodbc unixodbc-dev odbcinst
   libsqliteodbc odbc-postgresql
-  libsqlite3-dev sqlite3
+  libsqlite3-dev sqlite3 libpq-dev
   postgresql-15 postgresql-client-15
   fonts-wqy-microhei
   xvfb xauth

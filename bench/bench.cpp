@@ -1,0 +1,403 @@
+// orlenta-bench: how fast the store opens and moves through a large result, beside the time
+// the engine itself takes for the same work (the sqlite3 library or libpq called directly).
+//
+//   orlenta-bench [--engine sqlite|postgres|both] [--students N]
+//
+// The database of N students (100,000 by default: about 2,000,000 score rows) is made once and
+// kept under <build>/bench-cache (SQLite) or in a PostgreSQL cluster under <build>/bench-pg.
+// Every figure is printed on a line of its own: name value unit.
+
+#include "app/Application.h"
+#include "platform/Forms.h"
+#include "store/Connection.h"
+#include "store/DataControl.h"
+#include "store/DbError.h"
+#include "store/Setup.h"
+#include "store/ui/DataGrid.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTextStream>
+#include <QWindow>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+namespace {
+
+const QString kScores = QStringLiteral(" select * from 学生成绩表  order by 学号   ");
+constexpr int kRuns = 5;
+
+void say(const QString& text)
+{
+    std::fputs(text.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void figure(const QString& name, double value, const char* unit)
+{
+    say(QStringLiteral("%1 %2 %3").arg(name).arg(value, 0, 'f', value < 10 ? 2 : 1).arg(QString::fromLatin1(unit)));
+}
+
+// The median of several runs: the first one pays for a cold cache like everybody else.
+double medianOf(const std::function<double()>& run, int runs = kRuns)
+{
+    QVector<double> times;
+    for (int i = 0; i < runs; ++i)
+        times << run();
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+double median(const std::function<void()>& work, int runs = kRuns)
+{
+    return medianOf(
+        [&] {
+            QElapsedTimer clock;
+            clock.start();
+            work();
+            return clock.nsecsElapsed() / 1e6;
+        },
+        runs);
+}
+
+double peakRssMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
+
+QString buildDir() { return QCoreApplication::applicationDirPath(); }
+
+struct Setting {
+    QString engine;
+    int students = 100000;
+    QString dir() const { return buildDir() + (engine == "sqlite" ? "/bench-cache" : "/bench-pg"); }
+    QString sqliteFile() const { return dir() + QStringLiteral("/orlenta-%1.db").arg(students); }
+    QString pgDatabase() const { return QStringLiteral("orlenta_bench_%1").arg(students); }
+    QString pgSocket() const
+    {
+        QFile f(dir() + "/socket");
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed() : QString();
+    }
+};
+
+// The ODBC settings of the benchmark's own data source "Orlenta", as a user's odbc.ini has them.
+void pointDataSourceAt(const Setting& s, const QString& database)
+{
+    QDir().mkpath(s.dir());
+    QFile inst(s.dir() + "/odbcinst.ini");
+    inst.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    inst.write(QStringLiteral("[SQLite3]\nDriver=%1\n\n[PostgreSQL Unicode]\nDriver=%2\nDebug=0\nCommLog=0\n")
+                   .arg(QStringLiteral(ORLENTA_SQLITE_ODBC), QStringLiteral(ORLENTA_PSQL_ODBC))
+                   .toUtf8());
+    inst.close();
+    QFile ini(s.dir() + "/odbc.ini");
+    ini.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    if (s.engine == "sqlite")
+        ini.write(QStringLiteral("[Orlenta]\nDriver=SQLite3\nDatabase=%1\n").arg(s.sqliteFile()).toUtf8());
+    else
+        ini.write(QStringLiteral("[Orlenta]\nDriver=PostgreSQL Unicode\nServername=%1\nPort=5432\nDatabase=%2\n"
+                                 "Username=postgres\nUseDeclareFetch=0\nDebug=0\nCommLog=0\n")
+                      .arg(s.pgSocket(), database)
+                      .toUtf8());
+    ini.close();
+    qputenv("ODBCSYSINI", s.dir().toUtf8());
+    qputenv("ODBCINI", (s.dir() + "/odbc.ini").toUtf8());
+}
+
+// ---- the engines themselves ---------------------------------------------------------------
+
+class Sqlite {
+public:
+    explicit Sqlite(const QString& file) { sqlite3_open_v2(file.toUtf8().constData(), &m_db, SQLITE_OPEN_READONLY, nullptr); }
+    ~Sqlite() { sqlite3_close(m_db); }
+    // Steps through a statement, reading every column of every row; answers the rows read.
+    int read(const QString& sql, int limit = -1)
+    {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &st, nullptr);
+        int rows = 0;
+        while ((limit < 0 || rows < limit) && sqlite3_step(st) == SQLITE_ROW) {
+            for (int c = 0; c < sqlite3_column_count(st); ++c)
+                sqlite3_column_text(st, c);
+            ++rows;
+        }
+        sqlite3_finalize(st);
+        return rows;
+    }
+
+private:
+    sqlite3* m_db = nullptr;
+};
+
+class Postgres {
+public:
+    Postgres(const QString& socket, const QString& database)
+    {
+        m_db = PQconnectdb(QStringLiteral("host=%1 dbname=%2 user=postgres").arg(socket, database).toUtf8().constData());
+    }
+    ~Postgres() { PQfinish(m_db); }
+    int read(const QString& sql)
+    {
+        PGresult* r = PQexec(m_db, sql.toUtf8().constData());
+        int rows = PQntuples(r);
+        for (int i = 0; i < rows; ++i)
+            for (int c = 0; c < PQnfields(r); ++c)
+                PQgetvalue(r, i, c);
+        PQclear(r);
+        return rows;
+    }
+    bool ok() const { return PQstatus(m_db) == CONNECTION_OK; }
+
+private:
+    PGconn* m_db = nullptr;
+};
+
+// ---- preparing the database once ----------------------------------------------------------
+
+int runChild(const QStringList& args, const std::function<void(const QString&)>& line = {})
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), args);
+    child.waitForStarted();
+    while (child.state() != QProcess::NotRunning) {
+        child.waitForReadyRead(-1);
+        while (child.canReadLine()) {
+            const QString text = QString::fromUtf8(child.readLine()).trimmed();
+            if (line)
+                line(text);
+            else
+                say(text);
+        }
+    }
+    const QString rest = QString::fromUtf8(child.readAll()).trimmed();
+    if (!rest.isEmpty())
+        say(rest);
+    return child.exitCode();
+}
+
+bool prepare(const Setting& s)
+{
+    if (s.engine == "postgres") {
+        const QString script = QStringLiteral(ORLENTA_SOURCE_DIR "/scripts/pg-cluster.sh");
+        if (QProcess::execute(script, { "start", s.dir() }) != 0)
+            return false;
+        Postgres admin(s.pgSocket(), "postgres");
+        if (!admin.ok())
+            return false;
+        admin.read(QStringLiteral("CREATE DATABASE %1 ENCODING 'UTF8' TEMPLATE template0").arg(s.pgDatabase()));
+        pointDataSourceAt(s, s.pgDatabase());
+    } else {
+        pointDataSourceAt(s, QString());
+    }
+    if (QFile::exists(s.dir() + QStringLiteral("/ready-%1").arg(s.students)))
+        return true;
+    say(QStringLiteral("# making a database of %1 students for %2 (once)").arg(s.students).arg(s.engine));
+    try {
+        if (s.engine == "sqlite")
+            for (const char* suffix : { "", "-wal", "-shm" })
+                QFile::remove(s.sqliteFile() + QString::fromLatin1(suffix));
+        store::Connection db;
+        if (store::Setup::hasSchema(db)) {
+            for (const store::Table& t : store::Schema::tables())
+                db.execute("DROP TABLE IF EXISTS " + t.name);
+        }
+        store::Setup::init(db);
+        store::Setup::fillDemo(db, s.students, [](const QString& t) { say("# " + t); });
+    } catch (const store::DbError& e) {
+        say("# " + e.text());
+        return false;
+    }
+    QFile ready(s.dir() + QStringLiteral("/ready-%1").arg(s.students));
+    ready.open(QIODevice::WriteOnly);
+    return true;
+}
+
+// ---- the figures -------------------------------------------------------------------------
+
+QString someStudent()
+{
+    store::DataControl rs;
+    rs.setRecordSource(QStringLiteral("select * from 学生个人信息表 order by 学号"));
+    rs.refresh();
+    rs.moveTo(rs.recordCount() / 2);
+    return rs.field(QStringLiteral("学号")).toString();
+}
+
+void measure(const Setting& s)
+{
+    // The store: what a window does with the score table.
+    const double open = median([] {
+        store::DataControl rs;
+        rs.setRecordSource(kScores);
+        rs.refresh();
+        for (int i = 0; i < 50; ++i)
+            rs.valueAt(i, 1);
+        rs.recordCount();
+    });
+    // ">>" on the open record set: the count and the last block.
+    const double moveLast = medianOf([] {
+        store::DataControl rs;
+        rs.setRecordSource(kScores);
+        rs.refresh();
+        QElapsedTimer clock;
+        clock.start();
+        rs.moveLast();
+        rs.field(QStringLiteral("学号"));
+        return clock.nsecsElapsed() / 1e6;
+    });
+    const QString number = someStudent();
+    const QString search = QStringLiteral("select * from 学生成绩表  where 学号='%1'").arg(number);
+    const double byNumber = median([&] {
+        store::DataControl rs;
+        rs.setRecordSource(search);
+        rs.refresh();
+        for (int i = 0; i < rs.recordCount(); ++i)
+            rs.valueAt(i, 1);
+    });
+
+    // Peak memory with the score record set open in a grid, as the score window holds it.
+    double rss = 0;
+    {
+        store::DataControl rs;
+        rs.setRecordSource(kScores);
+        rs.refresh();
+        store::DataGrid grid;
+        grid.setDataSource(&rs);
+        grid.resize(900, 600);
+        grid.show();
+        QCoreApplication::processEvents();
+        rs.moveLast();
+        QCoreApplication::processEvents();
+        rss = peakRssMb();
+    }
+
+    // The engine on its own, doing the same: the first 50 rows and the row count, the last rows,
+    // the rows of one student.
+    double openEngine = 0, moveLastEngine = 0, scanEngine = 0, byNumberEngine = 0;
+    const QString count = QStringLiteral("select count(*) from 学生成绩表");
+    const QString first = QStringLiteral("select * from 学生成绩表 order by 学号, 编号 limit 50");
+    const QString last = QStringLiteral("select * from 学生成绩表 order by 学号 desc, 编号 desc limit 50");
+    if (s.engine == "sqlite") {
+        Sqlite db(s.sqliteFile());
+        openEngine = median([&] { db.read(first); db.read(count); });
+        moveLastEngine = median([&] { db.read(count); db.read(last); });
+        scanEngine = median([&] { db.read(QStringLiteral("select * from 学生成绩表 order by 学号")); }, 3);
+        byNumberEngine = median([&] { db.read(search); });
+    } else {
+        Postgres db(s.pgSocket(), s.pgDatabase());
+        openEngine = median([&] { db.read(first); db.read(count); });
+        moveLastEngine = median([&] { db.read(count); db.read(last); });
+        byNumberEngine = median([&] { db.read(search); });
+    }
+
+    figure("score_open_ms", open, "ms");
+    figure("score_open_engine_ms", openEngine, "ms");
+    figure("score_movelast_ms", moveLast, "ms");
+    figure("score_movelast_engine_ms", moveLastEngine, "ms");
+    if (scanEngine > 0)
+        figure("score_movelast_scan_engine_ms", scanEngine, "ms");
+    figure("search_number_ms", byNumber, "ms");
+    figure("search_number_engine_ms", byNumberEngine, "ms");
+    figure("peak_rss_mb", rss, "MB");
+}
+
+// Process start until the identity window is shown, measured from outside.
+double startup()
+{
+    QVector<double> times;
+    for (int i = 0; i < kRuns; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        double shown = -1;
+        runChild({ QStringLiteral("--child"), QStringLiteral("startup") }, [&](const QString& line) {
+            if (line == QLatin1String("shown") && shown < 0)
+                shown = clock.nsecsElapsed() / 1e6;
+        });
+        times << shown;
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+int child(const QStringList& args)
+{
+    if (args.value(0) == "startup") {
+        Application::prepare();
+        platform::Form* form = platform::Forms::show(QStringLiteral("frmCload"));
+        while (!(form->windowHandle() && form->windowHandle()->isExposed()))
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        say(QStringLiteral("shown"));
+        return 0;
+    }
+    Setting s;
+    s.engine = args.value(1);
+    s.students = args.value(2).toInt();
+    if (!prepare(s))
+        return 1;
+    if (args.value(0) == "measure")
+        measure(s);
+    return 0;
+}
+
+} // namespace
+
+// The offscreen platform says what it cannot do for every window; none of it is a figure.
+void quiet(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg && !message.contains(QLatin1String("This plugin does not support")))
+        std::fprintf(stderr, "%s\n", message.toUtf8().constData());
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QByteArray runtime = QDir::tempPath().toUtf8() + "/orlenta-bench-runtime";
+        QDir().mkpath(QString::fromUtf8(runtime));
+        QFile::setPermissions(QString::fromUtf8(runtime), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", runtime);
+    }
+    qInstallMessageHandler(quiet);
+    Application app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (args.value(0) == "--child")
+        return child(args.mid(1));
+
+    QStringList engines { "sqlite", "postgres" };
+    int students = 100000;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == "--engine" && args.value(i + 1) != "both")
+            engines = { args.value(++i) };
+        else if (args[i] == "--students")
+            students = args.value(++i).toInt();
+    }
+    say(QStringLiteral("# %1 students; medians of %2 runs; build %3").arg(students).arg(kRuns).arg(buildDir()));
+    figure("startup_ms", startup(), "ms");
+    int failed = 0;
+    for (const QString& engine : engines) {
+        say(QStringLiteral("# engine %1").arg(engine));
+        if (runChild({ "--child", "prepare", engine, QString::number(students) }) != 0
+            || runChild({ "--child", "measure", engine, QString::number(students) }) != 0) {
+            say(QStringLiteral("# %1: could not measure").arg(engine));
+            ++failed;
+        }
+    }
+    if (engines.contains("postgres"))
+        QProcess::execute(QStringLiteral(ORLENTA_SOURCE_DIR "/scripts/pg-cluster.sh"), { "stop", buildDir() + "/bench-pg" });
+    return failed;
+}
