@@ -93,8 +93,10 @@ void layOut(QWidget* central, QLabel* heading, QWidget* picture, QLabel* nameLab
     name->setMinimumWidth(180);
 
     auto* middle = new QHBoxLayout;
-    middle->addWidget(picture, 0, Qt::AlignVCenter);
-    middle->addSpacing(16);
+    if (picture) {
+        middle->addWidget(picture, 0, Qt::AlignVCenter);
+        middle->addSpacing(16);
+    }
     middle->addLayout(fields, 1);
 
     auto* buttons = new QHBoxLayout;

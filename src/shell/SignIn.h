@@ -33,6 +33,7 @@ Outcome check(Attempt& attempt, const QString& lookupHead, const QString& passwo
 // The beep and "确认退出系统吗?"; true when answered Yes.
 bool confirmExit();
 
+// The heading above, the boxes beside the picture (none: the boxes alone), the buttons below.
 void layOut(QWidget* central, QLabel* heading, QWidget* picture, QLabel* nameLabel, QLineEdit* name,
     QLabel* passwordLabel, QLineEdit* password, QPushButton* ok, QPushButton* cancel);
 
