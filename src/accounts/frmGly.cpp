@@ -1,0 +1,186 @@
+#include "frmGly.h"
+
+#include "platform/Forms.h"
+#include "platform/MsgBox.h"
+#include "platform/Program.h"
+#include "platform/Widgets.h"
+#include "store/DataControl.h"
+#include "store/DbError.h"
+#include "store/Schema.h"
+#include "store/ui/DataGrid.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using platform::MsgBox;
+
+namespace {
+const QString kAccounts = QStringLiteral("管理员身份认证表");
+}
+
+frmGly::frmGly()
+{
+    setWindowTitle(QStringLiteral("系统管理员窗口"));
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+
+    rs_gly = new store::DataControl(this);
+    rs_gly->setObjectName(QStringLiteral("rs_gly"));
+
+    famInf = ui::frame(central, "famInf", QString());
+    dtgGly = new store::DataGrid(famInf);
+    dtgGly->setObjectName(QStringLiteral("dtgGly"));
+    dtgGly->setDataSource(rs_gly);
+    dtgGly->setColumns({ { QStringLiteral("用户名"), QStringLiteral("name") },
+        { QStringLiteral("密码"), QStringLiteral("pwd") }, { QStringLiteral("用户类型"), QStringLiteral("style") } });
+    dtgGly->setAllowUpdate(false); // cells take input only after 修改
+    auto* gridLayout = new QVBoxLayout(famInf);
+    gridLayout->addWidget(dtgGly);
+
+    famOption = ui::frame(central, "famOption", QString());
+    cmdAdd = ui::button(famOption, "cmdAdd", QStringLiteral("添加(&A)"));
+    cmdEdit = ui::button(famOption, "cmdEdit", QStringLiteral("修改(&E)"));
+    cmdUpdate = ui::button(famOption, "cmdUpdate", QStringLiteral("更新&U)")); // no opening bracket
+    cmdUpdate->setEnabled(false);
+    cmdDelet = ui::button(famOption, "cmdDelet", QStringLiteral("删除(&D)"));
+    cmdCancel = ui::button(famOption, "cmdCancel", QStringLiteral("取消(&C)"));
+    auto* buttons = new QHBoxLayout(famOption);
+    buttons->setSpacing(12);
+    for (QPushButton* b : { cmdAdd, cmdEdit, cmdUpdate, cmdDelet, cmdCancel }) {
+        b->setMinimumWidth(88);
+        buttons->addWidget(b);
+    }
+
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(12, 12, 12, 12);
+    layout->addWidget(famInf, 1);
+    layout->addWidget(famOption);
+
+    setTabOrder(dtgGly, cmdAdd);
+    setTabOrder(cmdAdd, cmdEdit);
+    setTabOrder(cmdEdit, cmdUpdate);
+    setTabOrder(cmdUpdate, cmdDelet);
+    setTabOrder(cmdDelet, cmdCancel);
+
+    on(cmdAdd, &QPushButton::clicked, &frmGly::cmdAdd_Click);
+    on(cmdEdit, &QPushButton::clicked, &frmGly::cmdEdit_Click);
+    on(cmdUpdate, &QPushButton::clicked, &frmGly::cmdUpdate_Click);
+    on(cmdDelet, &QPushButton::clicked, &frmGly::cmdDelet_Click);
+    on(cmdCancel, &QPushButton::clicked, &frmGly::cmdCancel_Click);
+    resize(600, 420);
+}
+
+void frmGly::Form_Load()
+{
+    rs_gly->setRecordSource(QStringLiteral("select * from 管理员身份认证表 order by style"));
+    rs_gly->refresh();
+}
+
+void frmGly::Form_Unload() { platform::Forms::show(QStringLiteral("frmmain")); }
+
+void frmGly::cmdAdd_Click()
+{
+    MsgBox::show(QStringLiteral("可以添加新用户!"), QStringLiteral("提示"), MsgBox::Icon::Information);
+    rs_gly->addNew();
+    platform::Forms::show(QStringLiteral("frmglyadd"));
+}
+
+void frmGly::cmdEdit_Click()
+{
+    MsgBox::show(QStringLiteral("可以修改请在表格中直接修改!"), QStringLiteral("提示"), MsgBox::Icon::Information);
+    dtgGly->setAllowUpdate(true);
+    cmdUpdate->setEnabled(true);
+}
+
+void frmGly::cmdUpdate_Click()
+{
+    // Success is told only once the row is stored. A refused write (a name that another account
+    // has, a row deleted by another user) is told with the database's text; what was pending is
+    // dropped and the accounts are read again, and editing stays on for another try.
+    try {
+        rs_gly->update();
+    } catch (const store::DbError& error) {
+        reportFailure(error.text());
+        abandonPending();
+        rs_gly->refresh();
+        return;
+    }
+    MsgBox::show(QStringLiteral("更新成功!"), QStringLiteral("提示"), MsgBox::Icon::Information);
+    rs_gly->refresh();
+    dtgGly->setAllowUpdate(false);
+    cmdUpdate->setEnabled(false);
+}
+
+void frmGly::cmdDelet_Click()
+{
+    platform::Program::beep();
+    const auto answer = MsgBox::show(QStringLiteral("要删除此条信息吗?"), QStringLiteral("询问"),
+        MsgBox::Icon::Question, MsgBox::Buttons::OkCancel);
+    // The row that is current after the deletion; the refreshes below make the first row
+    // current, so the position is put back on it afterwards.
+    QVariant after;
+    try {
+        if (answer == MsgBox::Answer::Ok) {
+            detachGrid();
+            rs_gly->remove();
+            rs_gly->moveNext();
+            if (rs_gly->eof())
+                rs_gly->moveLast();
+            after = currentKey();
+        } else {
+            abandonPending();
+        }
+        rs_gly->refresh();
+    } catch (const store::DbError&) {
+        // A failed deletion is not told: the accounts are simply read again.
+    }
+    abandonPending();
+    rs_gly->refresh();
+    moveToKey(after);
+}
+
+void frmGly::cmdCancel_Click()
+{
+    platform::Program::beep();
+    const auto answer = MsgBox::show(QStringLiteral("是否取消此次操作!"), QStringLiteral("询问"), MsgBox::Icon::Question,
+        MsgBox::Buttons::YesNo);
+    if (answer != MsgBox::Answer::Yes)
+        return;
+    abandonPending();
+    rs_gly->refresh();
+    dtgGly->setAllowUpdate(false);
+}
+
+// A row that leaves the record set (a deleted one, an abandoned new one) must not make the grid
+// choose another row meanwhile: choosing a row writes what is pending, and the abandoned new row
+// would be stored. The grid follows the record set again once the row is gone.
+void frmGly::detachGrid() { dtgGly->selectionModel()->clearCurrentIndex(); }
+
+void frmGly::abandonPending()
+{
+    detachGrid();
+    rs_gly->cancel();
+}
+
+QVariant frmGly::currentKey()
+{
+    if (rs_gly->currentRow() < 0)
+        return {};
+    return rs_gly->field(store::Schema::table(kAccounts)->key);
+}
+
+void frmGly::moveToKey(const QVariant& key)
+{
+    if (key.isNull())
+        return;
+    const int column = rs_gly->fieldIndex(store::Schema::table(kAccounts)->key);
+    const int count = rs_gly->recordCount();
+    for (int row = 0; row < count; ++row) {
+        if (rs_gly->valueAt(row, column).toString() == key.toString()) {
+            rs_gly->moveTo(row);
+            return;
+        }
+    }
+}
