@@ -445,6 +445,10 @@ void DataControl::update()
             if (result.rows.isEmpty())
                 throw DbError(kChangedMeanwhile);
             current = readBack(result.rows[0], result.fields);
+        } else if (connection().select(QString("SELECT %1 FROM %2 WHERE %3").arg(m_table->key, m_table->name, rowMatch(current)))
+                       .rows.isEmpty()) {
+            // Nothing to change, but the row must still be there as it was read.
+            throw DbError(kChangedMeanwhile);
         }
     }
     m_mode = EditMode::None;

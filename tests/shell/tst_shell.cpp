@@ -11,7 +11,9 @@
 #include "shell/frmLoad.h"
 #include "shell/frmmain.h"
 #include "store/DbError.h"
+#include "store/DataControl.h"
 #include "store/Sql.h"
+#include "store/ui/DataGrid.h"
 
 #include <QAction>
 #include <QFile>
@@ -98,6 +100,7 @@ private Q_SLOTS:
     void aboutSystemInformation();
     void closingMainWindowEndsTheProgram();
 
+    void gridFollowsRowsThatComeAndGo();
     void lifecycleActivation();
     void untrappedFailureKeepsTheWindow();
     void screens();
@@ -500,6 +503,41 @@ void tst_shell::closingMainWindowEndsTheProgram()
     QVERIFY(Gui::boxes().isEmpty());
     QVERIFY(Gui::programEnded());
     QVERIFY(Gui::loadedWindows().isEmpty());
+}
+
+void tst_shell::gridFollowsRowsThatComeAndGo()
+{
+    for (const char* name : { "甲", "乙", "丙" })
+        addAccount(QString::fromUtf8(name), QStringLiteral("p"), QStringLiteral("一般用户"));
+    store::DataControl rs;
+    rs.setRecordSource(QStringLiteral("select * from 管理员身份认证表 order by 编号"));
+    rs.refresh();
+    store::DataGrid grid;
+    grid.setDataSource(&rs);
+    grid.show();
+    Gui::settle();
+
+    // A new row filled in and then abandoned is not stored by the grid's own moves.
+    rs.addNew();
+    QCOMPARE(grid.currentIndex().row(), 4);
+    rs.setField(QStringLiteral("name"), QStringLiteral("丁"));
+    rs.cancel();
+    QCOMPARE(TestDb::count(QStringLiteral("管理员身份认证表")), 4);
+    rs.addNew();
+    rs.cancel(); // an empty one likewise, once
+    QCOMPARE(rs.recordCount(), 4);
+
+    // Deleting a middle row: the next row takes its place, none is skipped.
+    rs.moveTo(1);
+    const QVariant after = rs.valueAt(2, rs.fieldIndex(QStringLiteral("name")));
+    rs.remove();
+    rs.moveNext();
+    QCOMPARE(rs.field(QStringLiteral("name")), after);
+    QCOMPARE(grid.currentIndex().row(), 1);
+
+    // A row chosen in the grid is the record set's current row.
+    grid.setCurrentIndex(grid.model()->index(2, 0));
+    QCOMPARE(rs.currentRow(), 2);
 }
 
 // A test window that counts its lifecycle events.

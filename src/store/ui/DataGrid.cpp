@@ -45,13 +45,29 @@ DataGrid::DataGrid(QWidget* parent)
 void DataGrid::setDataSource(DataControl* control)
 {
     m_control = control;
-    setModel(control->model());
-    connect(control->model(), &QAbstractItemModel::modelReset, this, [this] {
+    RecordModel* model = control->model();
+    // While rows come and go the view moves its current index by itself; that is no choice of
+    // the user's, and must not move the record set (which would write what is pending). Slots
+    // run in the order they were connected: the hold comes before the view's own handling of
+    // the change, the release after it.
+    auto hold = [this] { m_holding = true; };
+    auto release = [this] {
+        m_holding = false;
+        followRecordSet();
+    };
+    connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this, hold);
+    connect(model, &QAbstractItemModel::rowsAboutToBeInserted, this, hold);
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this, hold);
+    setModel(model);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, release);
+    connect(model, &QAbstractItemModel::rowsInserted, this, release);
+    connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        m_holding = false;
         applyColumns();
         followRecordSet();
     });
     connect(control, &DataControl::currentChanged, this, &DataGrid::followRecordSet);
-    connect(control->model(), &RecordModel::failed, this, &DataGrid::report);
+    connect(model, &RecordModel::failed, this, &DataGrid::report);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this, &DataGrid::rowChosen);
     applyColumns();
     followRecordSet();
@@ -106,7 +122,7 @@ void DataGrid::applyColumns()
 
 void DataGrid::followRecordSet()
 {
-    if (!m_control || m_syncing)
+    if (!m_control || m_syncing || m_holding)
         return;
     m_syncing = true;
     const int row = m_control->currentRow();
@@ -126,7 +142,7 @@ void DataGrid::followRecordSet()
 
 void DataGrid::rowChosen(const QModelIndex& current, const QModelIndex& previous)
 {
-    if (m_syncing || !m_control || !current.isValid())
+    if (m_syncing || m_holding || !m_control || !current.isValid())
         return;
     try {
         m_control->moveTo(current.row());

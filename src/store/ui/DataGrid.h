@@ -54,6 +54,7 @@ private:
     DataControl* m_control = nullptr;
     QVector<ColumnSpec> m_columns;
     bool m_syncing = false;
+    bool m_holding = false; // rows are being added or removed
     bool m_pressed = false;
 };
 
