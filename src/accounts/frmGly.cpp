@@ -123,7 +123,6 @@ void frmGly::cmdDelet_Click()
     QVariant after;
     try {
         if (answer == MsgBox::Answer::Ok) {
-            detachGrid();
             rs_gly->remove();
             rs_gly->moveNext();
             if (rs_gly->eof())
@@ -153,16 +152,7 @@ void frmGly::cmdCancel_Click()
     dtgGly->setAllowUpdate(false);
 }
 
-// A row that leaves the record set (a deleted one, an abandoned new one) must not make the grid
-// choose another row meanwhile: choosing a row writes what is pending, and the abandoned new row
-// would be stored. The grid follows the record set again once the row is gone.
-void frmGly::detachGrid() { dtgGly->selectionModel()->clearCurrentIndex(); }
-
-void frmGly::abandonPending()
-{
-    detachGrid();
-    rs_gly->cancel();
-}
+void frmGly::abandonPending() { rs_gly->cancel(); }
 
 QVariant frmGly::currentKey()
 {

@@ -32,7 +32,6 @@ public:
     void abandonPending();
 
 private:
-    void detachGrid();
     QVariant currentKey();
     void moveToKey(const QVariant& key);
 
