@@ -1,0 +1,143 @@
+#pragma once
+
+#include "platform/Form.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+namespace platform {
+class StatusPanels;
+}
+namespace store {
+class DataCombo;
+class DataControl;
+class DataGrid;
+class DatePicker;
+}
+
+// The staff's window over the student records: search by number, name, class or department,
+// browse the students found, edit, save and delete them, and hand over to the new-student
+// window, which works on this window's record sets.
+class frmsinfgl : public platform::Form {
+    Q_OBJECT
+public:
+    frmsinfgl();
+
+    void Form_Load() override;
+    void Form_Activate() override;
+    void Form_Unload() override;
+
+    void optXh_Click();
+    void optXm_Click();
+    void optBj_Click();
+    void optXy_Click();
+    void cmdFind_Click();
+    void cmdFirst_Click();
+    void cmdPreive_Click();
+    void cmdNext_Click();
+    void cmdLast_Click();
+    void dgdXinf_Click();
+    void dgdXinf_KeyDown(int keyCode);
+
+    void cmdAdd_Click();
+    void cmdDelet_Click();
+    void cmdEdit_Click();
+    void cmdUpgrate_Click();
+    void cmdClear_Click();
+
+    // Begins a new row in rs_Sinf, rs_chufa, rs_award and rs_chengji, in this order: the rows the
+    // new-student window fills.
+    void beginNewRows();
+
+    bool isEditing() const { return m_editing; }
+
+    // The record sets that the new-student window writes into and looks its codes up with.
+    store::DataControl* rs_Sinf;
+    store::DataControl* rs_chengji;
+    store::DataControl* rs_award;
+    store::DataControl* rs_chufa;
+    store::DataControl* rs_Yxe;
+    store::DataControl* rs_Bje;
+    store::DataControl* rs_Xj;
+
+private:
+    void ShowFullNames();
+    // ShowFullNames where the window must go on without a current student: empty boxes then.
+    void showFullNamesOrNone();
+    void clearFullNames();
+    void showCount();
+    void setFoundButtons(bool found);
+    void setEditState(bool editing);
+    void showStoredValues();
+    void fillEditorsFromRow();
+    void findBy(const QString& statement, QLineEdit* box);
+    void findByCode(store::DataControl* list, store::DataCombo* combo, const QString& lookUpHead,
+        const QString& codeField, const QString& listStatement, const QString& studentsHead, QString& chosen,
+        const QString& missing);
+    bool browseEmpty();
+
+    store::DataControl* rs_Xjl;
+    store::DataControl* rs_Yxl;
+    store::DataControl* rs_Bjl;
+    store::DataControl* rs_Yxc;
+    store::DataControl* rs_Bjc;
+    store::DataControl* rs_Xjbg;
+
+    QGroupBox* famCx;
+    QRadioButton* optXh;
+    QLineEdit* txtXh;
+    QRadioButton* optXm;
+    QLineEdit* txtXm;
+    QRadioButton* optBj;
+    store::DataCombo* dcbBj;
+    QRadioButton* optXy;
+    store::DataCombo* dcbYx;
+    QPushButton* cmdFind;
+
+    QGroupBox* famLl;
+    QPushButton* cmdFirst;
+    QPushButton* cmdPreive;
+    QPushButton* cmdNext;
+    QPushButton* cmdLast;
+
+    store::DataGrid* dgdXinf;
+
+    QGroupBox* famGinf;
+    QLineEdit* txtXuehao;
+    QLineEdit* txtXinming;
+    QLineEdit* txtXb;
+    QLineEdit* txtBarth;
+    QLineEdit* txtJg;
+    QLineEdit* txtYx;
+    QLineEdit* txtBj;
+    QLineEdit* txtPhone;
+    QLineEdit* txtAddress;
+    QLineEdit* txtZm;
+    QLineEdit* txtXj;
+    QPlainTextEdit* txtMemo;
+    store::DatePicker* dpkBarth;
+    QComboBox* cbmian;
+    store::DataCombo* dcbXueyuan;
+    store::DataCombo* dcbClass;
+    store::DataCombo* dcbXj;
+
+    QGroupBox* famGuanli;
+    QPushButton* cmdAdd;
+    QPushButton* cmdDelet;
+    QPushButton* cmdEdit;
+    QPushButton* cmdUpgrate;
+    QPushButton* cmdClear;
+
+    platform::StatusPanels* stb;
+
+    QString m_departmentCode; // found by the last department search
+    QString m_classCode;      // found by the last class search
+    int m_savedDepartment = 0; // the codes of the last save
+    int m_savedClass = 0;
+    int m_savedStatus = 0;
+    bool m_editing = false;
+};
