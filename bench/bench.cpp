@@ -19,7 +19,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QAbstractButton>
+#include <QLineEdit>
 #include <QProcess>
+#include <QRadioButton>
 #include <QTextStream>
 #include <QWindow>
 #include <algorithm>
@@ -295,6 +298,19 @@ void measure(const Setting& s)
     // The engine on its own, doing the same: the first 50 rows and the row count, the last rows,
     // the rows of one student.
     double openEngine = 0, moveLastEngine = 0, scanEngine = 0, byNumberEngine = 0;
+    double sinfglEngine = 0, allinfEngine = 0, sinfglSearchEngine = 0;
+    // What the student window reads when it opens: the first block of each of its thirteen
+    // statements and the number of students.
+    const QStringList sinfglStatements { "select * from 学生个人信息表 order by 学号 limit 51",
+        "select count(*) from 学生个人信息表", "select * from 学籍变更代码表 limit 51", "select * from 院系代码表 limit 51",
+        "select * from 班级代码表 limit 51", "select * from 院系代码表 order by 学院编码 limit 51",
+        "select * from 班级代码表 order by 班级代码 limit 51", "select * from 院系代码表 order by 学院编码 limit 51",
+        "select * from 班级代码表 order by 班级代码 limit 51", "select * from 学籍变更代码表 order by 代码 limit 51",
+        "select * from 学籍变更信息表 order by 编号 limit 51", "select * from 学生成绩表 order by 编号 limit 51",
+        "select * from 奖励记录信息表 order by 编号 limit 51", "select * from 处罚等级记录表 order by 编号 limit 51" };
+    const QStringList allinfStatements { "select * from 学生个人信息表 order by 学号 limit 51",
+        "select count(*) from 学生个人信息表" };
+    const QString studentByNumber = QStringLiteral("select * from 学生个人信息表 where 学号='%1'").arg(number);
     const QString count = QStringLiteral("select count(*) from 学生成绩表");
     const QString first = QStringLiteral("select * from 学生成绩表 order by 学号, 编号 limit 50");
     const QString last = QStringLiteral("select * from 学生成绩表 order by 学号 desc, 编号 desc limit 50");
@@ -304,12 +320,45 @@ void measure(const Setting& s)
         moveLastEngine = median([&] { db.read(count); db.read(last); });
         scanEngine = median([&] { db.read(QStringLiteral("select * from 学生成绩表 order by 学号")); }, 3);
         byNumberEngine = median([&] { db.read(search); });
+        sinfglEngine = median([&] { for (const QString& q : sinfglStatements) db.read(q); });
+        allinfEngine = median([&] { for (const QString& q : allinfStatements) db.read(q); });
+        sinfglSearchEngine = median([&] { db.read(studentByNumber); });
     } else {
         Postgres db(s.pgSocket(), s.pgDatabase());
         openEngine = median([&] { db.read(first); db.read(count); });
         moveLastEngine = median([&] { db.read(count); db.read(last); });
         byNumberEngine = median([&] { db.read(search); });
+        sinfglEngine = median([&] { for (const QString& q : sinfglStatements) db.read(q); });
+        allinfEngine = median([&] { for (const QString& q : allinfStatements) db.read(q); });
+        sinfglSearchEngine = median([&] { db.read(studentByNumber); });
     }
+
+    // The student windows over 100,000 students: shown until their first rows are painted.
+    auto openWindow = [](const QString& name) {
+        return medianOf([&] {
+            QElapsedTimer clock;
+            clock.start();
+            platform::Form* form = platform::Forms::show(name);
+            QCoreApplication::processEvents();
+            form->repaint();
+            const double ms = clock.nsecsElapsed() / 1e6;
+            platform::Forms::discardAll();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return ms;
+        });
+    };
+    const double sinfgl = openWindow(QStringLiteral("frmsinfgl"));
+    const double allinf = openWindow(QStringLiteral("frmallinf"));
+    platform::Form* students = platform::Forms::show(QStringLiteral("frmsinfgl"));
+    QCoreApplication::processEvents();
+    students->findChild<QRadioButton*>(QStringLiteral("optXh"))->setChecked(true);
+    const double sinfglSearch = median([&] {
+        students->findChild<QLineEdit*>(QStringLiteral("txtXh"))->setText(number);
+        students->findChild<QAbstractButton*>(QStringLiteral("cmdFind"))->click();
+        students->repaint();
+    });
+    platform::Forms::discardAll();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
     figure("connect_ms", connect, "ms");
     figure("score_open_ms", open, "ms");
@@ -321,6 +370,12 @@ void measure(const Setting& s)
     figure("search_number_ms", byNumber, "ms");
     figure("search_number_engine_ms", byNumberEngine, "ms");
     figure("peak_rss_mb", rss, "MB");
+    figure("students_window_open_ms", sinfgl, "ms");
+    figure("students_window_open_engine_ms", sinfglEngine, "ms");
+    figure("students_window_search_number_ms", sinfglSearch, "ms");
+    figure("students_window_search_number_engine_ms", sinfglSearchEngine, "ms");
+    figure("all_students_open_ms", allinf, "ms");
+    figure("all_students_open_engine_ms", allinfEngine, "ms");
 }
 
 // Process start until the identity window is shown, measured from outside.
@@ -356,6 +411,7 @@ int child(const QStringList& args)
     s.students = args.value(2).toInt();
     if (!prepare(s))
         return 1;
+    Application::prepare();
     if (args.value(0) == "measure")
         measure(s);
     return 0;

@@ -41,8 +41,8 @@ void DataCombo::bindColumn()
 
 void DataCombo::setText(const QString& text)
 {
-    const int at = findText(text, Qt::MatchExactly);
-    setCurrentIndex(at);
+    // Matching reads the list; an empty text matches no entry anyway.
+    setCurrentIndex(text.isEmpty() ? -1 : findText(text, Qt::MatchExactly));
     setEditText(text);
 }
 
