@@ -14,20 +14,20 @@ StatusPanels::StatusPanels(QStatusBar* bar, const QVector<Panel>& panels)
     bar->setSizeGripEnabled(true);
     const double dotsPerMm = bar->logicalDpiX() / 25.4;
     for (int i = 0; i < panels.size(); ++i) {
-        const Panel& spec = panels[i];
+        const Panel& panel = panels[i];
         auto* label = new QLabel(bar);
         label->setObjectName(QStringLiteral("panel%1").arg(i + 1));
         label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         label->setTextFormat(Qt::PlainText);
-        label->setMinimumWidth(int(spec.widthMm * dotsPerMm));
+        label->setMinimumWidth(int(panel.widthMm * dotsPerMm));
         label->setContentsMargins(4, 0, 4, 0);
         bar->addWidget(label, i == 0 ? 1 : 0);
         m_labels << label;
-        m_tooltips << spec.tooltip;
-        if (spec.kind == Kind::Date)
+        m_tooltips << panel.tooltip;
+        if (panel.kind == Kind::Date)
             m_datePanel = i + 1;
         else
-            setText(i + 1, spec.text);
+            setText(i + 1, panel.text);
     }
     if (m_datePanel > 0) {
         m_midnight = new QTimer(this);

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -90,6 +91,17 @@ QFrame* line(QWidget* parent, const char* name)
     f->setFrameShape(QFrame::HLine);
     f->setFrameShadow(QFrame::Sunken);
     return f;
+}
+
+BrowseButtons browseButtons(QWidget* parent, const QString& title)
+{
+    QGroupBox* box = frame(parent, "famLl", title);
+    BrowseButtons b { box, button(box, "cmdFirst", QStringLiteral("<<")), button(box, "cmdPreive", QStringLiteral("<")),
+        button(box, "cmdNext", QStringLiteral(">")), button(box, "cmdLast", QStringLiteral(">>")) };
+    auto* row = new QHBoxLayout(box);
+    for (QPushButton* each : { b.first, b.previous, b.next, b.last })
+        row->addWidget(each);
+    return b;
 }
 
 void paint(QWidget* widget, const QColor& colour)

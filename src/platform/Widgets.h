@@ -31,6 +31,17 @@ QRadioButton* option(QWidget* parent, const char* name, const QString& text);
 QCheckBox* checkBox(QWidget* parent, const char* name, const QString& text);
 QFrame* line(QWidget* parent, const char* name);
 
+// The browse frame of the record windows: "<<", "<", ">", ">>" in a row (cmdFirst, cmdPreive,
+// cmdNext, cmdLast) inside a frame famLl.
+struct BrowseButtons {
+    QGroupBox* frame;
+    QPushButton* first;
+    QPushButton* previous;
+    QPushButton* next;
+    QPushButton* last;
+};
+BrowseButtons browseButtons(QWidget* parent, const QString& title);
+
 // Paints a window or frame in one colour (the student windows' blue, the buttons' green).
 void paint(QWidget* widget, const QColor& colour);
 

@@ -147,14 +147,12 @@ frmStudent::frmStudent()
         { QStringLiteral("考试时间"), QStringLiteral("考试时间") } });
     dgdCinf->setAllowUpdate(false); // a student reads the own scores, never edits them
 
-    famLl = ui::frame(famCj, "famLl", QStringLiteral("浏览"));
-    cmdFirst = ui::button(famLl, "cmdFirst", QStringLiteral("<<"));
-    cmdPreive = ui::button(famLl, "cmdPreive", QStringLiteral("<"));
-    cmdNext = ui::button(famLl, "cmdNext", QStringLiteral(">"));
-    cmdLast = ui::button(famLl, "cmdLast", QStringLiteral(">>"));
-    auto* browse = new QHBoxLayout(famLl);
-    for (QPushButton* b : { cmdFirst, cmdPreive, cmdNext, cmdLast })
-        browse->addWidget(b);
+    const ui::BrowseButtons browse = ui::browseButtons(famCj, QStringLiteral("浏览"));
+    famLl = browse.frame;
+    cmdFirst = browse.first;
+    cmdPreive = browse.previous;
+    cmdNext = browse.next;
+    cmdLast = browse.last;
 
     auto* current = new QGridLayout;
     current->addWidget(ui::label(famCj, "lblKm", QStringLiteral("考试科目:")), 0, 0);

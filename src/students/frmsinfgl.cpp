@@ -126,14 +126,12 @@ frmsinfgl::frmsinfgl()
     search->setColumnStretch(1, 1);
 
     // Browse frame.
-    famLl = ui::frame(central, "famLl", QStringLiteral("浏览"));
-    cmdFirst = ui::button(famLl, "cmdFirst", QStringLiteral("<<"));
-    cmdPreive = ui::button(famLl, "cmdPreive", QStringLiteral("<"));
-    cmdNext = ui::button(famLl, "cmdNext", QStringLiteral(">"));
-    cmdLast = ui::button(famLl, "cmdLast", QStringLiteral(">>"));
-    auto* browse = new QHBoxLayout(famLl);
-    for (QPushButton* b : { cmdFirst, cmdPreive, cmdNext, cmdLast })
-        browse->addWidget(b);
+    const ui::BrowseButtons browse = ui::browseButtons(central, QStringLiteral("浏览"));
+    famLl = browse.frame;
+    cmdFirst = browse.first;
+    cmdPreive = browse.previous;
+    cmdNext = browse.next;
+    cmdLast = browse.last;
 
     // Student grid.
     dgdXinf = new store::DataGrid(central);

@@ -110,11 +110,11 @@ void DataGrid::applyColumns()
     for (int i = 0; i < count; ++i)
         setColumnHidden(i, true);
     int visual = 0;
-    for (const ColumnSpec& spec : m_columns) {
-        const int logical = m_control->fieldIndex(spec.field);
+    for (const ColumnSpec& column : m_columns) {
+        const int logical = m_control->fieldIndex(column.field);
         if (logical < 0)
             continue;
-        m_control->model()->setCaption(m_control->fieldName(logical), spec.caption);
+        m_control->model()->setCaption(m_control->fieldName(logical), column.caption);
         setColumnHidden(logical, false);
         header->moveSection(header->visualIndex(logical), visual++);
     }
