@@ -1,0 +1,170 @@
+#include "SignInForm.h"
+
+#include "platform/Forms.h"
+#include "platform/MsgBox.h"
+#include "platform/Picture.h"
+#include "platform/Program.h"
+#include "platform/Widgets.h"
+#include "store/DataControl.h"
+#include "store/DbError.h"
+#include "store/Sql.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using platform::MsgBox;
+
+SignInForm::SignInForm(const Setting& setting)
+    : m_setting(setting)
+{
+    setWindowTitle(setting.title);
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+
+    lbsign = ui::label(central, "lbsign", setting.heading);
+    lbname = ui::label(central, "lbname", QStringLiteral("用户名："));
+    lbpwd = ui::label(central, "lbpwd", QStringLiteral("密  码："));
+    txtname = ui::textBox(central, "txtname");
+    txtpwd = ui::passwordBox(central, "txtpwd");
+    cmdok = ui::button(central, "cmdok", QStringLiteral("确定"), QStringLiteral(":/icons/ok.svg"));
+    cmdcancel = ui::button(central, "cmdcancel", QStringLiteral("退出"), QStringLiteral(":/icons/exit.svg"));
+    lookup = new store::DataControl(this);
+    lookup->setObjectName(setting.lookupName);
+
+    QFont big = lbsign->font();
+    big.setPointSizeF(big.pointSizeF() * 1.8);
+    big.setBold(true);
+    lbsign->setFont(big);
+    lbsign->setAlignment(Qt::AlignCenter);
+
+    auto* fields = new QGridLayout;
+    fields->setHorizontalSpacing(8);
+    fields->setVerticalSpacing(12);
+    fields->addWidget(lbname, 0, 0);
+    fields->addWidget(txtname, 0, 1);
+    fields->addWidget(lbpwd, 1, 0);
+    fields->addWidget(txtpwd, 1, 1);
+    txtname->setMinimumWidth(180);
+
+    auto* middle = new QHBoxLayout;
+    if (!setting.picture.isEmpty()) {
+        auto* imgsign = new platform::Picture(setting.picture, true, central);
+        imgsign->setObjectName(QStringLiteral("imgsign"));
+        imgsign->setFixedSize(96, 96);
+        middle->addWidget(imgsign, 0, Qt::AlignVCenter);
+        middle->addSpacing(16);
+    }
+    middle->addLayout(fields, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdok);
+    buttons->addSpacing(24);
+    buttons->addWidget(cmdcancel);
+    buttons->addStretch();
+
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(24, 18, 24, 18);
+    layout->setSpacing(14);
+    layout->addWidget(lbsign);
+    layout->addLayout(middle);
+    layout->addWidget(ui::line(central, "Line1"));
+    layout->addLayout(buttons);
+
+    setTabOrder(txtname, txtpwd);
+    setTabOrder(txtpwd, cmdok);
+    setTabOrder(cmdok, cmdcancel);
+
+    on(cmdok, &QPushButton::clicked, &SignInForm::cmdok_Click);
+    on(cmdcancel, &QPushButton::clicked, &SignInForm::cmdcancel_Click);
+    onKeyDown(txtname, &SignInForm::txtname_KeyDown);
+    onKeyDown(txtpwd, &SignInForm::txtpwd_KeyDown);
+    onKeyDown(cmdok, &SignInForm::cmdok_KeyDown);
+}
+
+void SignInForm::Form_Load()
+{
+    txtname->setFocus();
+    lookup->setRecordSource(m_setting.loadStatement);
+    lookup->refresh();
+}
+
+void SignInForm::clearBoxes()
+{
+    txtname->clear();
+    txtpwd->clear();
+    txtname->setFocus();
+}
+
+void SignInForm::cmdok_Click()
+{
+    // Blanks count as a name here; they are trimmed away only for the look-up.
+    if (txtname->text().isEmpty()) {
+        MsgBox::show(QStringLiteral("请把用户名和密码输全!"), QStringLiteral("提示"), MsgBox::Icon::Information);
+        clearBoxes();
+        return;
+    }
+    lookup->setRecordSource(m_setting.lookupHead + store::Sql::quote(txtname->text().trimmed()));
+    lookup->refresh();
+
+    // The limit comes before the password is looked at: after two wrong passwords even the
+    // right one ends the program.
+    if (m_failures >= 2) {
+        const auto answer = MsgBox::show(QStringLiteral("您不是合法用户,请与系统管理员联系!"), QStringLiteral("抱歉"),
+            MsgBox::Icon::Information);
+        m_refusalAnswer = answer == MsgBox::Answer::Ok ? QStringLiteral("确定") : QString();
+        platform::Program::end();
+        return;
+    }
+
+    QVariant stored;
+    try {
+        stored = lookup->field(m_setting.passwordField); // no such account: no current row
+    } catch (const store::DbError&) {
+        MsgBox::show(QStringLiteral("抱歉您的用户名不存在!"), QStringLiteral("抱歉"), MsgBox::Icon::Information);
+        clearBoxes();
+        return;
+    }
+    // A null password equals nothing, not even an empty box.
+    if (!stored.isNull() && stored.toString().trimmed() == txtpwd->text().trimmed()) {
+        signedIn();
+        return;
+    }
+    MsgBox::show(QStringLiteral("您的用户名或密码有误,请重行输入!"), QStringLiteral("错误"), MsgBox::Icon::Exclamation);
+    ++m_failures;
+    clearBoxes();
+}
+
+void SignInForm::cmdcancel_Click()
+{
+    platform::Program::beep();
+    if (MsgBox::show(QStringLiteral("确认退出系统吗?"), QStringLiteral("退出"), MsgBox::Icon::Question, MsgBox::Buttons::YesNo)
+        == MsgBox::Answer::Yes)
+        platform::Forms::unload(this);
+    else
+        clearBoxes();
+}
+
+void SignInForm::txtname_KeyDown(int keyCode)
+{
+    if (keyCode == 13 || keyCode == 40)
+        txtpwd->setFocus();
+}
+
+void SignInForm::txtpwd_KeyDown(int keyCode)
+{
+    if (keyCode == 13 || keyCode == 40)
+        cmdok->setFocus();
+    else if (keyCode == 38)
+        txtname->setFocus();
+}
+
+void SignInForm::cmdok_KeyDown(int keyCode)
+{
+    if (keyCode == 38)
+        txtpwd->setFocus();
+}
