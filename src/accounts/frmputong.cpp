@@ -1,5 +1,7 @@
 #include "frmputong.h"
 
+#include "shell/PasswordChange.h"
+
 #include "platform/Forms.h"
 #include "platform/MsgBox.h"
 #include "platform/Program.h"
@@ -91,50 +93,10 @@ void frmputong::Form_Activate()
 
 void frmputong::Form_Unload() { platform::Forms::show(QStringLiteral("frmmain")); }
 
-// Writes the password into the account and reads it again. A refused write (the account gone
-// or changed by another user meanwhile) is told with the database's text and nothing is kept.
-bool frmputong::storePassword(const QString& password)
-{
-    try {
-        rs_Shenfen->setField(QStringLiteral("pwd"), password);
-        rs_Shenfen->update();
-        rs_Shenfen->refresh();
-        return true;
-    } catch (const store::DbError& error) {
-        reportFailure(error.text());
-        rs_Shenfen->cancel();
-        rs_Shenfen->refresh();
-        return false;
-    }
-}
-
 void frmputong::cmdYes_Click()
 {
-    // The empty test looks at the untrimmed text: blanks only are stored as the empty text.
-    if (txtMm->text().isEmpty()) {
-        platform::Program::beep();
-        const auto answer = MsgBox::show(QStringLiteral("确实不添加密码吗?"), QStringLiteral("询问"),
-            MsgBox::Icon::Question, MsgBox::Buttons::YesNo);
-        if (answer != MsgBox::Answer::Yes) {
-            txtMm->setFocus();
-            return;
-        }
-        if (!storePassword(txtMm->text().trimmed()))
-            return;
-        MsgBox::show(QStringLiteral("密码更新成功!"), QStringLiteral("更新完成"), MsgBox::Icon::Information);
-    }
-    // Compared exactly, blanks included.
-    if (txtXmm->text() != txtMm->text()) {
-        MsgBox::show(QStringLiteral("两次密码输入不符请确认!"), QStringLiteral("注意"), MsgBox::Icon::Information);
-        txtMm->clear();
-        txtXmm->clear();
-        txtMm->setFocus();
-        return;
-    }
-    if (!storePassword(txtMm->text().trimmed()))
-        return;
-    MsgBox::show(QStringLiteral("密码更新成功!"), QStringLiteral("更新完成"), MsgBox::Icon::Information);
-    platform::Forms::unload(this);
+    if (changePassword(txtMm, txtXmm, rs_Shenfen, QStringLiteral("pwd")))
+        platform::Forms::unload(this);
 }
 
 void frmputong::cmdNo_Click()

@@ -25,7 +25,6 @@ public:
     void txtXmm_KeyDown(int keyCode);
 
 private:
-    bool storePassword(const QString& password);
 
     QGroupBox* famInf;
     QLabel* lblName;

@@ -1,5 +1,7 @@
 #include "frmStudent.h"
 
+#include "PasswordChange.h"
+
 #include "BasVal.h"
 
 #include "platform/MsgBox.h"
@@ -294,46 +296,9 @@ void frmStudent::cmdLast_Click()
         rs_Cjl->moveLast();
 }
 
-// Writes the trimmed new password into the student's row. Success is told only once the row
-// is written; a refused write is told with the database's text and the row is read again.
-bool frmStudent::storePassword()
-{
-    try {
-        rs_Infl->setField(QStringLiteral("密码"), txtMm->text().trimmed());
-        rs_Infl->update();
-    } catch (const store::DbError& error) {
-        MsgBox::show(error.text(), QString(), MsgBox::Icon::Critical, MsgBox::Buttons::Ok);
-        rs_Infl->cancel();
-        rs_Infl->refresh();
-        return false;
-    }
-    rs_Infl->refresh();
-    MsgBox::show(QStringLiteral("密码更新成功!"), QStringLiteral("更新完成"), MsgBox::Icon::Information);
-    return true;
-}
-
 void frmStudent::cmdYes_Click()
 {
-    if (txtMm->text().isEmpty()) {
-        platform::Program::beep();
-        if (MsgBox::show(QStringLiteral("确实不添加密码吗?"), QStringLiteral("询问"), MsgBox::Icon::Question,
-                MsgBox::Buttons::YesNo)
-            != MsgBox::Answer::Yes) {
-            txtMm->setFocus();
-            return;
-        }
-        if (!storePassword())
-            return;
-    }
-    // Compared as typed: a trailing blank in one box only is a mismatch.
-    if (txtXmm->text() != txtMm->text()) {
-        MsgBox::show(QStringLiteral("两次密码输入不符请确认!"), QStringLiteral("注意"), MsgBox::Icon::Information);
-        txtMm->clear();
-        txtXmm->clear();
-        txtMm->setFocus();
-        return;
-    }
-    if (!storePassword())
+    if (!changePassword(txtMm, txtXmm, rs_Infl, QStringLiteral("密码")))
         return;
     txtMm->clear();
     txtXmm->clear();

@@ -30,7 +30,6 @@ public:
 
 private:
     bool scoresToBrowse();
-    bool storePassword();
 
     QLabel* lblAinf;
 
