@@ -11,6 +11,7 @@
 #include <odbcinst.h>
 #include <sql.h>
 #include <sqlext.h>
+#include <sqlite3.h>
 
 namespace store {
 
@@ -47,7 +48,50 @@ QString errorText(const QSqlError& error)
         text = error.driverText().trimmed();
     if (text.isEmpty())
         text = error.text().trimmed();
+    if (text.isEmpty())
+        text = QStringLiteral("数据库没有说明原因。");
     return text;
+}
+
+QString withDetail(const QString& text, const QString& detail)
+{
+    return detail.isEmpty() ? text : text + QStringLiteral("\n\n详细信息：") + detail;
+}
+
+const QString kCannotConnect = QStringLiteral("无法连接到数据库。请检查数据源“%1”的设置，以及数据库服务器是否在运行。");
+const QString kLost = QStringLiteral("与数据库服务器的连接已断开，操作没有完成。请稍后再试：服务器恢复后，不必重新启动程序。");
+const QString kLostInSave = QStringLiteral("与数据库服务器的连接已断开，这次修改没有保存。请稍后再试。");
+const QString kUnknown = QStringLiteral("保存时与数据库服务器的连接断开了，无法确定这次修改是否已经写入数据库。"
+                                        "请刷新后查看，确认没有保存再重做。");
+const QString kBusy = QStringLiteral("数据库正被其他用户写入，等待超时，这次操作没有完成。请稍后再试。");
+
+// Statements that change nothing may be sent again after a lost session; every other may not.
+bool isRead(const QString& statement)
+{
+    const auto tokens = Sql::tokenize(statement);
+    bool first = true;
+    bool read = false;
+    for (const Sql::Token& t : tokens) {
+        if (t.kind == Sql::Token::Space)
+            continue;
+        const QString word = t.kind == Sql::Token::Word ? statement.mid(t.begin, t.length).toLower() : QString();
+        if (first) {
+            read = word == "select" || word == "with" || word == "pragma" || word == "set" || word == "show";
+            first = false;
+            if (!read)
+                return false;
+        } else if (word == "insert" || word == "update" || word == "delete" || word == "into") {
+            return false;
+        }
+    }
+    return read;
+}
+
+bool isBusy(const QSqlError& error)
+{
+    const QString code = error.nativeErrorCode();
+    return code == QLatin1String("5") || code == QLatin1String("6")
+        || error.databaseText().contains(QLatin1String("locked"), Qt::CaseInsensitive);
 }
 
 QVariant normalise(const QVariant& value, std::optional<ColumnType> type)
@@ -107,7 +151,12 @@ Connection::Connection(const QString& connectionString)
 {
     static QAtomicInt serial;
     m_name = QStringLiteral("orlenta-%1").arg(serial.fetchAndAddRelaxed(1));
-    open();
+    try {
+        open();
+    } catch (const DbError& error) {
+        const QString dsn = attributes(m_connectionString).value("DSN", m_connectionString);
+        throw DbError(withDetail(kCannotConnect.arg(dsn), error.text()), DbError::Kind::ConnectionLost);
+    }
 }
 
 Connection::~Connection()
@@ -171,34 +220,88 @@ void Connection::open()
     }
 }
 
-void Connection::fail(const QString& statement, const QSqlError& error)
+void Connection::ensureOpen()
 {
-    Q_UNUSED(statement);
-    throw DbError(errorText(error));
+    if (QSqlDatabase::database(m_name, false).isOpen())
+        return;
+    try {
+        open();
+    } catch (const DbError& error) {
+        throw DbError(withDetail(kLost, error.text()), DbError::Kind::ConnectionLost);
+    }
+}
+
+bool Connection::isAlive()
+{
+    if (m_engine == Engine::SQLite)
+        return true;
+    QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    if (!db.isOpen())
+        return false;
+    QSqlQuery probe(db);
+    return probe.exec(QStringLiteral("select 1"));
+}
+
+bool Connection::reopen()
+{
+    try {
+        open();
+        return true;
+    } catch (const DbError&) {
+        return false;
+    }
+}
+
+bool Connection::isDead()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    if (!db.isOpen())
+        return true;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "SQLHANDLE") != 0)
+        return false;
+    SQLHDBC hdbc = *static_cast<SQLHDBC const*>(handle.data());
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    if (!SQL_SUCCEEDED(SQLGetConnectAttr(hdbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)))
+        return false;
+    return dead == SQL_CD_TRUE;
+}
+
+void Connection::recover(const QString& detail, Kind kind, bool retried)
+{
+    // The driver knows a session it lost; outside a transaction a probe makes sure (inside one,
+    // a refused statement leaves the transaction unable to run even the probe).
+    const bool lost = isDead() || (m_transactionDepth == 0 && !isAlive());
+    if (!lost)
+        throw DbError(detail);
+    // The session is gone, and with it any transaction that was running on it.
+    const bool inTransaction = m_transactionDepth > 0;
+    m_transactionDepth = 0;
+    const bool reopened = reopen();
+    if (inTransaction)
+        throw DbError(withDetail(kLostInSave, detail), DbError::Kind::ConnectionLost);
+    if (kind == Kind::Write)
+        throw DbError(withDetail(kUnknown, detail), DbError::Kind::OutcomeUnknown);
+    if (!reopened || retried)
+        throw DbError(withDetail(kLost, detail), DbError::Kind::ConnectionLost);
 }
 
 QSqlQuery Connection::exec(const QString& statement)
 {
     const QString adapted = Sql::adapt(statement, m_engine);
-    for (int attempt = 0;; ++attempt) {
-        QSqlDatabase db = QSqlDatabase::database(m_name, false);
-        QSqlQuery query(db);
+    const Kind kind = isRead(adapted) ? Kind::Read : Kind::Write;
+    ensureOpen();
+    if (kind == Kind::Write && m_transactionDepth == 0 && !isAlive() && !reopen())
+        throw DbError(kLost, DbError::Kind::ConnectionLost);
+    for (bool retried = false;; retried = true) {
+        QSqlQuery query(QSqlDatabase::database(m_name, false));
         query.setForwardOnly(true);
         if (query.exec(adapted))
             return query;
         const QSqlError error = query.lastError();
-        // A session the server dropped (a restart, a network cut) is opened again once, unless
-        // a transaction was running on it: its writes are gone and the caller must know.
-        if (attempt > 0 || m_transactionDepth > 0)
-            fail(adapted, error);
-        QSqlQuery probe(db);
-        if (probe.exec(QStringLiteral("select 1")))
-            fail(adapted, error);
-        try {
-            open();
-        } catch (const DbError&) {
-            fail(adapted, error);
-        }
+        if (m_engine == Engine::SQLite)
+            throw DbError(isBusy(error) ? withDetail(kBusy, errorText(error)) : errorText(error));
+        recover(errorText(error), kind, retried);
     }
 }
 
@@ -234,7 +337,26 @@ void Connection::begin()
 {
     if (m_transactionDepth++ > 0)
         return;
+    try {
+        ensureOpen();
+        if (!isAlive() && !reopen())
+            throw DbError(kLost, DbError::Kind::ConnectionLost);
+    } catch (...) {
+        m_transactionDepth = 0;
+        throw;
+    }
     QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    if (m_engine == Engine::SQLite) {
+        // The write lock is taken now, waiting for another writer as long as the busy time-out
+        // allows: a deferred transaction that read first could not wait for it later.
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+            m_transactionDepth = 0;
+            const QSqlError error = query.lastError();
+            throw DbError(isBusy(error) ? withDetail(kBusy, errorText(error)) : errorText(error));
+        }
+        return;
+    }
     if (!db.transaction()) {
         m_transactionDepth = 0;
         throw DbError(errorText(db.lastError()));
@@ -248,10 +370,24 @@ void Connection::commit()
     if (--m_transactionDepth > 0)
         return;
     QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    if (m_engine == Engine::SQLite) {
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("COMMIT"))) {
+            const QString text = errorText(query.lastError());
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            throw DbError(text);
+        }
+        return;
+    }
     if (!db.commit()) {
         const QString text = errorText(db.lastError());
-        db.rollback();
-        throw DbError(text);
+        if (isAlive()) {
+            db.rollback();
+            throw DbError(text);
+        }
+        // The commit may have reached the server before the session went.
+        reopen();
+        throw DbError(withDetail(kUnknown, text), DbError::Kind::OutcomeUnknown);
     }
 }
 
@@ -261,7 +397,165 @@ void Connection::rollback()
         return;
     m_transactionDepth = 0;
     QSqlDatabase db = QSqlDatabase::database(m_name, false);
-    db.rollback();
+    if (m_engine == Engine::SQLite)
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+    else
+        db.rollback();
+}
+
+Connection::Keys Connection::readKeys(const QString& statement, bool textKeys, int keepRow)
+{
+    Keys out;
+    if (readKeysDirectly(statement, textKeys, keepRow, out))
+        return out;
+    // Row by row through the driver, with everything exec() does about a lost session.
+    out = Keys();
+    QSqlQuery query = exec(statement);
+    const int columns = query.record().count();
+    while (query.next()) {
+        if (textKeys)
+            out.texts << query.value(0).toString();
+        else
+            out.ints.push_back(query.value(0).toLongLong());
+        if (out.rows == keepRow)
+            for (int i = 0; i < columns; ++i)
+                out.kept << normalise(query.value(i), std::nullopt);
+        ++out.rows;
+    }
+    query.finish();
+    return out;
+}
+
+namespace {
+
+QVariant sqliteValue(sqlite3_stmt* statement, int column)
+{
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(statement, column)));
+    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(statement, column));
+    case SQLITE_NULL: return QVariant();
+    default:
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
+            sqlite3_column_bytes(statement, column));
+    }
+}
+
+// Keys from SQLite through the library itself, on the session Qt's driver holds.
+bool readSqliteKeys(sqlite3* db, const QString& statement, bool textKeys, int keepRow, Connection::Keys& out)
+{
+    const QByteArray text = statement.toUtf8();
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &st, nullptr) != SQLITE_OK)
+        return false;
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        if (textKeys)
+            out.texts << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)),
+                sqlite3_column_bytes(st, 0));
+        else
+            out.ints.push_back(sqlite3_column_int64(st, 0));
+        if (out.rows == keepRow)
+            for (int i = 0; i < sqlite3_column_count(st); ++i)
+                out.kept << sqliteValue(st, i);
+        ++out.rows;
+    }
+    sqlite3_finalize(st);
+    return rc == SQLITE_DONE;
+}
+
+// Keys through ODBC in arrays of rows: one call fetches thousands where Qt's driver asks for
+// every value of every row on its own.
+bool readOdbcKeys(SQLHDBC hdbc, const QString& statement, bool textKeys, int keepRow, Connection::Keys& out)
+{
+    constexpr SQLULEN kRowset = 4096;
+    constexpr int kTextChars = 256; // longer texts go row by row
+    SQLHSTMT st = SQL_NULL_HSTMT;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, hdbc, &st)))
+        return false;
+    struct Free {
+        SQLHSTMT st;
+        ~Free() { SQLFreeHandle(SQL_HANDLE_STMT, st); }
+    } freeLater { st };
+    SQLULEN fetched = 0;
+    SQLSetStmtAttr(st, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
+    if (!SQL_SUCCEEDED(SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRowset), 0)))
+        return false;
+    SQLSetStmtAttr(st, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+    static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
+    if (!SQL_SUCCEEDED(SQLExecDirectW(st, const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(statement.utf16())), SQL_NTS)))
+        return false;
+    SQLSMALLINT columns = 0;
+    SQLNumResultCols(st, &columns);
+    if (columns < 1)
+        return false;
+    std::vector<SQLBIGINT> ints(textKeys ? 0 : kRowset);
+    // Column 0 as texts when the keys are texts; every other column as texts, for the kept row.
+    std::vector<std::vector<SQLWCHAR>> texts(columns);
+    std::vector<std::vector<SQLLEN>> lengths(columns, std::vector<SQLLEN>(kRowset));
+    for (SQLSMALLINT c = 0; c < columns; ++c) {
+        if (c == 0 && !textKeys) {
+            SQLBindCol(st, 1, SQL_C_SBIGINT, ints.data(), sizeof(SQLBIGINT), lengths[0].data());
+            continue;
+        }
+        texts[c].resize(kRowset * (kTextChars + 1));
+        SQLBindCol(st, SQLUSMALLINT(c + 1), SQL_C_WCHAR, texts[c].data(), (kTextChars + 1) * sizeof(SQLWCHAR),
+            lengths[c].data());
+    }
+    auto textAt = [&](int c, SQLULEN row, bool& whole) -> QVariant {
+        const SQLLEN length = lengths[c][row];
+        if (length == SQL_NULL_DATA)
+            return QVariant();
+        if (length < 0 || length > SQLLEN(kTextChars * sizeof(SQLWCHAR))) {
+            whole = false;
+            return QVariant();
+        }
+        return QString::fromUtf16(reinterpret_cast<const char16_t*>(&texts[c][row * (kTextChars + 1)]),
+            qsizetype(length / sizeof(SQLWCHAR)));
+    };
+    for (;;) {
+        const SQLRETURN rc = SQLFetch(st);
+        if (rc == SQL_NO_DATA)
+            return true;
+        if (!SQL_SUCCEEDED(rc))
+            return false;
+        bool whole = true;
+        for (SQLULEN r = 0; r < fetched; ++r) {
+            if (textKeys)
+                out.texts << textAt(0, r, whole).toString();
+            else
+                out.ints.push_back(ints[r]);
+            if (out.rows == keepRow) {
+                out.kept << (textKeys ? textAt(0, r, whole) : QVariant(qlonglong(ints[r])));
+                for (SQLSMALLINT c = 1; c < columns; ++c)
+                    out.kept << textAt(c, r, whole);
+            }
+            ++out.rows;
+        }
+        if (!whole)
+            return false;
+    }
+}
+
+} // namespace
+
+bool Connection::readKeysDirectly(const QString& statement, bool textKeys, int keepRow, Keys& out)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    if (!db.isOpen())
+        return false;
+    const QString adapted = Sql::adapt(statement, m_engine);
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid())
+        return false;
+    if (qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+        sqlite3* lite = *static_cast<sqlite3* const*>(handle.data());
+        return lite && readSqliteKeys(lite, adapted, textKeys, keepRow, out);
+    }
+    if (qstrcmp(handle.typeName(), "SQLHANDLE") == 0) {
+        SQLHDBC hdbc = *static_cast<SQLHDBC const*>(handle.data());
+        return hdbc && readOdbcKeys(hdbc, adapted, textKeys, keepRow, out);
+    }
+    return false;
 }
 
 std::shared_ptr<Connection> Connection::program()

@@ -5,7 +5,10 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
+#include <QVector>
 #include <memory>
+#include <vector>
 
 namespace store {
 
@@ -20,6 +23,15 @@ namespace store {
 // Every statement runs in autocommit unless a Transaction is open, and every result is read to
 // its end before exec() returns its query, so that an idle window holds no lock and no open
 // transaction on the server.
+//
+// A session the server dropped (a restart, a network cut) is opened again. A read that failed
+// with it is sent once more; a write never is, since its reply may have been lost after the
+// server had stored it: that is told as a write of unknown outcome. Before a write outside a
+// transaction, and before a transaction begins, a session that died while idle is opened anew,
+// so that the first save after a restart is sent once and told truly.
+//
+// On SQLite a transaction takes the write lock when it begins (BEGIN IMMEDIATE), so that a save
+// that reads before it writes waits for another writer instead of failing at once.
 class Connection {
 public:
     explicit Connection(const QString& connectionString = QStringLiteral("DSN=Orlenta"));
@@ -44,6 +56,17 @@ public:
     // A statement that returns no rows; answers how many rows it touched.
     int execute(const QString& statement);
 
+    // The first column of many rows, read in bulk past the row-by-row interface: the keys of a
+    // result. Whole numbers come as ints, anything else as texts. Every column of the row at
+    // position keepRow (0-based) is kept as well, where the result has that row.
+    struct Keys {
+        std::vector<qint64> ints;
+        QStringList texts;
+        QVector<QVariant> kept;
+        int rows = 0;
+    };
+    Keys readKeys(const QString& statement, bool textKeys, int keepRow);
+
     void begin();
     void commit();
     void rollback();
@@ -65,8 +88,16 @@ public:
     static Target resolve(const QString& connectionString);
 
 private:
+    enum class Kind { Read, Write };
     void open();
-    [[noreturn]] void fail(const QString& statement, const class QSqlError& error);
+    void ensureOpen();
+    bool isAlive(); // asks the server
+    bool isDead();  // what the driver knows without asking
+    bool reopen();
+    // After a failed statement: throws what the caller is told, unless the session was lost and
+    // the statement is a read that may be sent again on the session opened anew.
+    void recover(const QString& detail, Kind kind, bool retried);
+    bool readKeysDirectly(const QString& statement, bool textKeys, int keepRow, Keys& out);
 
     QString m_connectionString;
     QString m_name;

@@ -20,31 +20,12 @@ const QString kChangedMeanwhile = QStringLiteral("该行自读取后已被其他
 const QString kDeletedMeanwhile = QStringLiteral("该行自读取后已被其他用户修改或删除，未能删除。请刷新后重试。");
 
 constexpr int kMaxCachedRows = 20000;
-
-bool termIsColumn(const QString& term, const QString& column)
-{
-    QVector<Sql::Token> tokens;
-    for (const Sql::Token& t : Sql::tokenize(term))
-        if (t.kind != Sql::Token::Space)
-            tokens << t;
-    while (!tokens.isEmpty()) {
-        const QString last = term.mid(tokens.last().begin, tokens.last().length).toLower();
-        if (last == "asc" || last == "desc" || last == "first" || last == "last" || last == "nulls")
-            tokens.removeLast();
-        else
-            break;
-    }
-    if (tokens.isEmpty())
-        return false;
-    if (tokens.size() != 1 && !(tokens.size() == 3 && tokens[1].kind == Sql::Token::Dot))
-        return false;
-    QString name = term.mid(tokens.last().begin, tokens.last().length);
-    if (tokens.last().kind == Sql::Token::QuotedName)
-        name = name.mid(1, name.size() - 2);
-    return name.compare(column, Qt::CaseInsensitive) == 0;
-}
+int gEagerKeys = 250000;
 
 } // namespace
+
+int DataControl::eagerKeys() { return gEagerKeys; }
+void DataControl::setEagerKeys(int rows) { gEagerKeys = rows; }
 
 DataControl::DataControl(QObject* parent)
     : DataControl(nullptr, parent)
@@ -72,11 +53,12 @@ void DataControl::close()
     m_open = false;
     m_fields.clear();
     m_table = nullptr;
-    m_paged.clear();
-    m_reversed.clear();
+    m_ownFields = 0;
+    m_keyField = -1;
+    m_keyed = false;
     m_countStatement.clear();
-    m_serverTotal = 0;
-    m_knownAtLeast = 0;
+    m_newerStatement.clear();
+    m_total = 0;
     m_rows.clear();
     m_appended.clear();
     m_position = -1;
@@ -95,44 +77,66 @@ void DataControl::refresh()
             = m_commandType == CommandType::Table ? QStringLiteral("select * from ") + m_source.trimmed() : m_source;
         const QString adapted = Sql::adapt(statement, db.engine());
         const Sql::SelectShape shape = Sql::analyse(adapted);
+        const auto plan = shape.isSelect && shape.pageable ? KeySet::plan(shape) : std::nullopt;
         Connection::Rows first;
-        if (!shape.isSelect || !shape.pageable) {
+        if (!plan) {
             first = db.select(adapted);
         } else {
-            QStringList terms = shape.orderTerms;
-            const QString& key = shape.table ? shape.table->key : QString();
-            if (shape.table) {
-                if (std::none_of(terms.begin(), terms.end(), [&](const QString& t) { return termIsColumn(t, key); }))
-                    terms << key;
-                m_paged = shape.head + " order by " + terms.join(", ");
-                first = db.select(m_paged + QString(" limit %1 offset 0").arg(PageSize + 1));
-            } else {
-                first = db.select(adapted + QString(" limit %1").arg(PageSize + 1));
-                if (first.rows.size() > PageSize) {
-                    // Longer than one block: every column by position makes the order total.
-                    for (int i = 1; i <= first.fields.size(); ++i)
-                        terms << QString::number(i);
-                    m_paged = shape.head + " order by " + terms.join(", ");
-                    first = db.select(m_paged + QString(" limit %1 offset 0").arg(PageSize));
-                    m_knownAtLeast = PageSize + 1;
-                }
-            }
-            if (!m_paged.isEmpty()) {
-                m_reversed = shape.head + " order by " + Sql::reversedTerms(terms).join(", ");
-                m_countStatement = "select count(*) from (" + shape.head + ") as q";
-            }
+            first = db.select(shape.head + QStringLiteral(" order by ") + plan->orderBy
+                + QStringLiteral(" limit %1").arg(PageSize + 1));
         }
         m_fields = first.fields;
-        if (shape.table && fieldIndex(shape.table->key) >= 0)
-            m_table = shape.table;
-        for (int i = 0; i < first.rows.size(); ++i)
-            m_rows.insert(i, first.rows[i]);
-        if (m_paged.isEmpty() || (first.rows.size() <= PageSize && m_knownAtLeast == 0)) {
-            m_paged.clear();
-            m_serverTotal = first.rows.size();
+        if (plan)
+            m_keyField = fieldIndex(plan->keyColumn);
+        if (plan && m_keyField >= 0) {
+            // The table's own columns come first in a join; only they are written.
+            const Table* table = plan->table;
+            m_ownFields = shape.joined ? int(table->columns.size()) : int(m_fields.size());
+            bool own = m_ownFields <= m_fields.size();
+            for (int i = 0; own && shape.joined && i < m_ownFields; ++i)
+                own = m_fields[i].compare(table->columns[i].name, Qt::CaseInsensitive) == 0;
+            if (own)
+                m_table = table;
+        }
+        if (plan && m_keyField >= 0 && first.rows.size() > PageSize) {
+            m_keyed = true;
+            m_keys.start(*plan, db.engine());
+            m_keyType = plan->table->column(plan->keyColumn)->type;
+            m_keyTable = plan->table->name;
+            m_keyColumn = plan->keyColumn;
+            m_fetchHead = QStringLiteral("select * from ") + plan->from + QStringLiteral(" where ") + plan->keyExpr
+                + QStringLiteral(" in (");
+            m_countStatement = QStringLiteral("select count(*) from (") + shape.head + QStringLiteral(") as q");
+            first.rows.resize(PageSize);
+            if (plan->table->identity && !plan->textKeys) {
+                // The database numbers new rows upwards: rows numbered after this one came after
+                // the refresh and are not part of this result.
+                const auto newest = db.select(QStringLiteral("select max(%1) from %2").arg(plan->table->key, plan->table->name));
+                if (!newest.rows.isEmpty() && !newest.rows[0].value(0).isNull()) {
+                    m_keys.setBound(newest.rows[0].value(0).toLongLong());
+                    m_newerStatement = QStringLiteral("select count(*) from (%1) as q where q.%2 > %3")
+                                           .arg(shape.head, plan->keyColumn)
+                                           .arg(newest.rows[0].value(0).toLongLong());
+                }
+            }
+            if (plan->seekable) {
+                QVector<QVariant> keys;
+                for (const Row& row : first.rows)
+                    keys << row[m_keyField];
+                const int sortField = plan->sortColumn.isEmpty() ? -1 : fieldIndex(plan->sortColumn);
+                m_keys.takeFirst(keys, sortField >= 0 ? first.rows.last()[sortField] : QVariant());
+                for (int i = 0; i < first.rows.size(); ++i)
+                    m_rows.insert(i, first.rows[i]);
+                m_total = -1;
+            } else {
+                // Every key at once; the rows are read by key like any other block.
+                m_keys.readAll(db, true);
+                m_total = m_keys.size();
+            }
         } else {
-            m_serverTotal = -1;
-            m_knownAtLeast = std::max<int>(m_knownAtLeast, first.rows.size());
+            for (int i = 0; i < first.rows.size(); ++i)
+                m_rows.insert(i, first.rows[i]);
+            m_total = first.rows.size();
         }
         m_open = true;
         m_position = 0;
@@ -154,15 +158,35 @@ void DataControl::requireOpen() const
 
 int DataControl::serverCount()
 {
-    if (m_serverTotal < 0) {
-        const auto result = connection().select(m_countStatement);
-        m_serverTotal = result.rows.isEmpty() ? 0 : result.rows[0].value(0).toInt();
-        m_knownAtLeast = m_serverTotal;
+    if (m_total >= 0)
+        return m_total;
+    Connection& db = connection();
+    const auto counted = db.select(m_countStatement);
+    int count = counted.rows.isEmpty() ? 0 : counted.rows[0].value(0).toInt();
+    if (m_newerStatement.isEmpty() || count <= gEagerKeys) {
+        // All the keys in one statement: the membership of the refresh, exactly.
+        m_keys.readAll(db, true);
+        m_total = m_keys.size();
+        return m_total;
     }
-    return m_serverTotal;
+    // Too many to take at once: the keys are taken as the rows are reached, and the count is the
+    // one of the refresh. Rows numbered since are not counted; rows of the first block deleted
+    // since are, for they keep their places.
+    const auto newer = db.select(m_newerStatement);
+    count -= newer.rows.isEmpty() ? 0 : newer.rows[0].value(0).toInt();
+    QStringList first;
+    for (int i = 0; i < m_keys.size(); ++i)
+        first << Sql::literal(m_keys.at(i), m_keyType);
+    if (!first.isEmpty()) {
+        const auto live = db.select(
+            QStringLiteral("select count(*) from %1 where %2 in (%3)").arg(m_keyTable, m_keyColumn, first.join(", ")));
+        count += m_keys.size() - (live.rows.isEmpty() ? 0 : live.rows[0].value(0).toInt());
+    }
+    m_total = count;
+    return m_total;
 }
 
-int DataControl::knownRows() const { return m_serverTotal >= 0 ? m_serverTotal : m_knownAtLeast; }
+int DataControl::knownRows() const { return m_total >= 0 ? m_total : m_keys.size(); }
 
 int DataControl::recordCount()
 {
@@ -173,44 +197,46 @@ int DataControl::recordCount()
 
 void DataControl::fetchBlock(int index)
 {
-    if (m_paged.isEmpty() || index < 0)
+    if (!m_keyed || index < 0)
+        return;
+    Connection& db = connection();
+    const int total = serverCount();
+    if (index >= total)
         return;
     if (m_rows.size() > kMaxCachedRows)
         m_rows.clear();
-    const int offset = index / PageSize * PageSize;
-    Connection& db = connection();
-    int expected = PageSize;
-    if (m_serverTotal >= 0) {
-        expected = std::min(PageSize, m_serverTotal - offset);
-        if (expected <= 0)
-            return;
+    const int begin = index / PageSize * PageSize;
+    const int end = std::min(begin + PageSize, total);
+    m_keys.readTo(db, end - 1);
+    // Rows that went since the count leave the membership short; rows that came since, long.
+    if (m_keys.complete() && m_keys.size() > total)
+        m_keys.truncate(total);
+
+    QStringList literals;
+    QHash<QString, int> places;
+    for (int at = begin; at < end; ++at) {
+        if (m_rows.contains(at))
+            continue;
+        const QVariant key = m_keys.at(at);
+        if (key.isNull()) {
+            m_rows.insert(at, Row()); // deleted since the count
+            continue;
+        }
+        literals << Sql::literal(key, m_keyType);
+        places.insert(key.toString(), at);
     }
-    int fetched = 0;
-    if (m_serverTotal >= 0 && offset > m_serverTotal / 2) {
-        // Nearer the end: read backwards from the last row instead of skipping the rows before.
-        const int skip = m_serverTotal - offset - expected;
-        const auto result = db.select(m_reversed + QString(" limit %1 offset %2").arg(expected).arg(skip));
-        fetched = result.rows.size();
-        for (int i = 0; i < fetched; ++i)
-            m_rows.insert(offset + expected - 1 - i, result.rows[i]);
-        // Rows deleted by others meanwhile shift the block towards the end; the gap is at its top.
-        for (int i = fetched; i < expected; ++i)
-            m_rows.insert(offset + expected - 1 - i, Row());
+    if (literals.isEmpty())
         return;
+    const auto read = db.select(m_fetchHead + literals.join(QStringLiteral(", ")) + QStringLiteral(")"));
+    for (const Row& row : read.rows) {
+        const auto place = places.constFind(row.value(m_keyField).toString());
+        if (place != places.constEnd() && !m_rows.contains(*place))
+            m_rows.insert(*place, row);
     }
-    const auto result = db.select(m_paged + QString(" limit %1 offset %2").arg(PageSize).arg(offset));
-    fetched = result.rows.size();
-    for (int i = 0; i < fetched; ++i)
-        if (!m_rows.contains(offset + i))
-            m_rows.insert(offset + i, result.rows[i]);
-    if (m_serverTotal < 0) {
-        m_knownAtLeast = std::max(m_knownAtLeast, offset + fetched);
-        if (fetched < PageSize)
-            m_serverTotal = offset + fetched;
-    } else {
-        for (int i = fetched; i < expected; ++i)
-            m_rows.insert(offset + i, Row()); // deleted by another user since the count
-    }
+    // A key that found no row: the row was deleted since the refresh.
+    for (int at : std::as_const(places))
+        if (!m_rows.contains(at))
+            m_rows.insert(at, Row());
 }
 
 const DataControl::Row* DataControl::serverRow(int index)
@@ -326,8 +352,9 @@ void DataControl::checkCurrent()
 DataControl::Row& DataControl::currentValues()
 {
     checkCurrent();
-    if (m_serverTotal >= 0 && m_position >= m_serverTotal)
-        return m_appended[m_position - m_serverTotal];
+    const int total = serverCount();
+    if (m_position >= total)
+        return m_appended[m_position - total];
     const Row* row = serverRow(m_position);
     if (!row || row->isEmpty())
         throw DbError(kNoCurrentRow);
@@ -346,6 +373,11 @@ QVariant DataControl::field(const QString& name)
     return row.value(index);
 }
 
+bool DataControl::isWritable(int field) const
+{
+    return m_table && field >= 0 && field < m_ownFields && m_table->column(m_fields[field]);
+}
+
 void DataControl::setField(const QString& name, const QVariant& value)
 {
     requireOpen();
@@ -353,7 +385,7 @@ void DataControl::setField(const QString& name, const QVariant& value)
     if (index < 0)
         throw DbError(kNoSuchField);
     currentValues();
-    if (!m_table || !m_table->column(m_fields[index]))
+    if (!isWritable(index))
         throw DbError(kNotUpdatable);
     if (m_mode == EditMode::None)
         m_mode = EditMode::Edit;
@@ -381,30 +413,16 @@ void DataControl::addNew()
     Q_EMIT currentChanged();
 }
 
-QString DataControl::rowMatch(const Row& row) const
-{
-    const bool sqlite = m_connection->engine() == Engine::SQLite;
-    QStringList parts;
-    const int key = fieldIndex(m_table->key);
-    parts << m_table->key + " = " + Sql::literal(row[key], m_table->column(m_table->key)->type);
-    for (int i = 0; i < m_fields.size(); ++i) {
-        const Column* column = m_table->column(m_fields[i]);
-        if (!column || i == key)
-            continue;
-        parts << column->name + (sqlite ? " IS " : " IS NOT DISTINCT FROM ") + Sql::literal(row[i], column->type);
-    }
-    return parts.join(" AND ");
-}
+QVariant DataControl::currentKey(const Row& row) const { return row.value(m_keyField); }
 
-DataControl::Row DataControl::readBack(const QVector<QVariant>& returned, const QStringList& names) const
+void DataControl::overlay(Row& row, const QVector<QVariant>& returned, const QStringList& names) const
 {
-    Row row(m_fields.size());
+    // What the table holds now, over what was read: in a join the other tables' columns stay.
     for (int i = 0; i < names.size(); ++i) {
         const int at = fieldIndex(names[i]);
-        if (at >= 0)
+        if (at >= 0 && at < m_ownFields)
             row[at] = returned.value(i);
     }
-    return row;
 }
 
 void DataControl::update()
@@ -418,6 +436,7 @@ void DataControl::update()
     Row& current = currentValues();
     QList<int> columns = m_changes.keys();
     std::sort(columns.begin(), columns.end());
+    const Column* key = m_table->column(m_table->key);
 
     if (m_mode == EditMode::Add) {
         QStringList names, values;
@@ -430,24 +449,40 @@ void DataControl::update()
             ? QString("INSERT INTO %1 DEFAULT VALUES RETURNING *").arg(m_table->name)
             : QString("INSERT INTO %1 (%2) VALUES (%3) RETURNING *").arg(m_table->name, names.join(", "), values.join(", "));
         const auto result = connection().select(statement);
-        current = result.rows.isEmpty() ? Row(m_fields.size()) : readBack(result.rows[0], result.fields);
+        Row stored(m_fields.size());
+        if (!result.rows.isEmpty())
+            overlay(stored, result.rows[0], result.fields);
+        current = stored;
+        if (m_keyed)
+            m_keys.markSeen(currentKey(current)); // it stays where it was added, not where it sorts
     } else {
+        // The row is found by its key; the columns this save changes must still hold what was
+        // read. A change someone else made to another column is no conflict and stays.
         QStringList sets;
+        QStringList match { key->name + " = " + Sql::literal(currentKey(current), key->type) };
+        const bool sqlite = connection().engine() == Engine::SQLite;
         for (int i : columns) {
             const Column* column = m_table->column(m_fields[i]);
             const QString value = Sql::literal(m_changes.value(i), column->type);
-            if (value != Sql::literal(current[i], column->type))
-                sets << column->name + " = " + value;
+            const QString read = Sql::literal(current[i], column->type);
+            if (value == read)
+                continue;
+            sets << column->name + " = " + value;
+            if (i != m_keyField)
+                match << column->name + (sqlite ? " IS " : " IS NOT DISTINCT FROM ") + read;
         }
+        const QString where = match.join(" AND ");
         if (!sets.isEmpty()) {
             const auto result = connection().select(
-                QString("UPDATE %1 SET %2 WHERE %3 RETURNING *").arg(m_table->name, sets.join(", "), rowMatch(current)));
+                QString("UPDATE %1 SET %2 WHERE %3 RETURNING *").arg(m_table->name, sets.join(", "), where));
             if (result.rows.isEmpty())
                 throw DbError(kChangedMeanwhile);
-            current = readBack(result.rows[0], result.fields);
-        } else if (connection().select(QString("SELECT %1 FROM %2 WHERE %3").arg(m_table->key, m_table->name, rowMatch(current)))
-                       .rows.isEmpty()) {
-            // Nothing to change, but the row must still be there as it was read.
+            const QVariant oldKey = currentKey(current);
+            overlay(current, result.rows[0], result.fields);
+            if (m_keyed && currentKey(current) != oldKey && m_position < m_keys.size())
+                m_keys.replace(m_position, currentKey(current));
+        } else if (connection().select(QString("SELECT %1 FROM %2 WHERE %3").arg(key->name, m_table->name, where)).rows.isEmpty()) {
+            // Nothing to change, but the row must still be there.
             throw DbError(kChangedMeanwhile);
         }
     }
@@ -467,28 +502,30 @@ void DataControl::remove()
     if (!m_table)
         throw DbError(kNotUpdatable);
     const Row current = currentValues();
-    const auto result = connection().select(
-        QString("DELETE FROM %1 WHERE %2 RETURNING %3").arg(m_table->name, rowMatch(current), m_table->key));
+    const Column* key = m_table->column(m_table->key);
+    const auto result = connection().select(QString("DELETE FROM %1 WHERE %2 = %3 RETURNING %2")
+                                                .arg(m_table->name, key->name, Sql::literal(currentKey(current), key->type)));
     if (result.rows.isEmpty())
         throw DbError(kDeletedMeanwhile);
     m_mode = EditMode::None;
     m_changes.clear();
 
     const int at = m_position;
+    const int total = serverCount();
     m_model->beginRemoveRows({}, at, at);
-    if (m_serverTotal >= 0 && at >= m_serverTotal) {
-        m_appended.remove(at - m_serverTotal);
+    if (at >= total) {
+        m_appended.remove(at - total);
     } else {
-        // The server's result has lost this row too: later places move up by one.
+        // The row leaves this result: the rows after it move up by one, in the keys as in the cache.
+        if (m_keyed)
+            m_keys.remove(at);
         QHash<int, Row> shifted;
         shifted.reserve(m_rows.size());
         for (auto it = m_rows.begin(); it != m_rows.end(); ++it)
             if (it.key() != at)
                 shifted.insert(it.key() > at ? it.key() - 1 : it.key(), std::move(it.value()));
         m_rows = std::move(shifted);
-        if (m_serverTotal >= 0)
-            --m_serverTotal;
-        m_knownAtLeast = std::max(0, m_knownAtLeast - 1);
+        --m_total;
     }
     m_model->endRemoveRows();
     m_onDeleted = true;
@@ -498,13 +535,13 @@ void DataControl::remove()
 void DataControl::cancel()
 {
     if (m_mode == EditMode::Add) {
-        const int at = m_serverTotal + m_appended.size() - 1;
+        const int at = knownRows() + m_appended.size() - 1;
         m_model->beginRemoveRows({}, at, at);
         m_appended.removeLast();
         m_model->endRemoveRows();
         m_mode = EditMode::None;
         m_changes.clear();
-        setPosition(std::clamp(m_positionBeforeAdd, 0, std::max(0, recordCount() - 1)));
+        setPosition(std::clamp(m_positionBeforeAdd, 0, std::max(0, knownRows() + int(m_appended.size()) - 1)));
         return;
     }
     if (m_mode == EditMode::Edit) {
@@ -521,8 +558,9 @@ QVariant DataControl::valueAt(int row, int column)
         return {};
     if (row == m_position && !m_onDeleted && m_mode != EditMode::None && m_changes.contains(column))
         return m_changes.value(column);
-    if (m_serverTotal >= 0 && row >= m_serverTotal) {
-        const int at = row - m_serverTotal;
+    const int total = serverCount();
+    if (row >= total) {
+        const int at = row - total;
         return at < m_appended.size() ? m_appended[at].value(column) : QVariant();
     }
     const Row* values = serverRow(row);

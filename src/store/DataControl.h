@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KeySet.h"
 #include "Schema.h"
 
 #include <QHash>
@@ -18,22 +19,32 @@ class RecordModel;
 // current row, BOF/EOF, a row count and the fields of the current row by name, over the
 // program's connection. Grids, data combos and bound boxes show its rows through model().
 //
-// Large results are never read whole: the rows are fetched in blocks of PageSize as they are
-// looked at, the row count is asked of the database when it is first needed, and a block
-// nearer the end is read in reverse order. To make blocks fit together, the order is made
-// total: the key of the table is added to the ORDER BY of a statement over one table, and the
-// columns by position to any other statement that is longer than one block.
+// From one refresh to the next a record set keeps one membership and one order, as a
+// keyset-driven cursor does: browsing and the grid reach every row the statement matched exactly
+// once, in the statement's order, whatever others write meanwhile.
+// - A result of one block (PageSize rows) or less is read whole at refresh.
+// - A larger result over one table (or over a table joined to others on their keys) keeps the keys
+//   of its rows in order (KeySet) and reads the rows by key, a block at a time, as they are looked
+//   at. A row deleted since the refresh is shown as deleted (its fields cannot be read); a row
+//   inserted elsewhere appears after the next refresh. The row count is asked when it is first
+//   needed: a result of up to eagerKeys() rows then takes all its keys in one statement, a larger
+//   one takes them block by block as it is browsed.
+// - A result without a key of its own (a grouped or joined statement) is read whole at refresh.
 //
-// A statement of the form "select * from <table> ..." over one table of the schema can be
-// written back: AddNew/Update/Delete write that table, finding a row by its key and by the
-// values it was read with, so that a row changed or deleted by another user meanwhile is
-// refused instead of overwritten.
+// A statement over one table of the schema ("select * from <table> ...", or such a table joined to
+// others on their keys) can be written back: AddNew/Update/Delete write that table (only its own
+// columns), finding a row by its key. An Update also requires the columns it changes to hold what
+// was read, so that a change another user made meanwhile to the same column is refused instead of
+// overwritten, while a change to another column is no conflict.
 //
 // Every operation that fails throws DbError with the database's text.
 class DataControl : public QObject {
     Q_OBJECT
 public:
     static constexpr int PageSize = 50;
+    // Results of up to this many rows take all their keys when first counted (see above).
+    static int eagerKeys();
+    static void setEagerKeys(int rows);
 
     enum class CommandType { Text, Table, Unknown };
     enum class EditMode { None, Edit, Add };
@@ -104,8 +115,9 @@ private:
     void commitPendingBeforeMove();
     void checkCurrent();
     Row& currentValues();
-    QString rowMatch(const Row& row) const;
-    Row readBack(const QVector<QVariant>& returned, const QStringList& names) const;
+    bool isWritable(int field) const;
+    QVariant currentKey(const Row& row) const;
+    void overlay(Row& row, const QVector<QVariant>& returned, const QStringList& names) const;
 
     std::shared_ptr<Connection> m_connection;
     RecordModel* m_model;
@@ -114,14 +126,19 @@ private:
 
     bool m_open = false;
     QStringList m_fields;
-    const Table* m_table = nullptr;
-    QString m_paged;    // the statement with a total order; empty when every row is read already
-    QString m_reversed; // the same in reverse order
+    const Table* m_table = nullptr; // the table rows are written to; null: read-only
+    int m_ownFields = 0;            // fields [0, m_ownFields) may be that table's columns
+    int m_keyField = -1;
+    bool m_keyed = false;           // rows are read by key; otherwise every row is in m_rows
+    KeySet m_keys;
+    QString m_fetchHead;            // "select * from ... where <key> in (": rows by key
+    ColumnType m_keyType = ColumnType::Integer;
+    QString m_keyTable, m_keyColumn;
     QString m_countStatement;
-    int m_serverTotal = -1; // rows of the result on the server, -1 until counted
-    int m_knownAtLeast = 0;
-    QHash<int, Row> m_rows; // cached rows by their place in the result
-    QVector<Row> m_appended; // rows added here since the last refresh
+    QString m_newerStatement;       // counts the rows numbered after the refresh
+    int m_total = -1;               // rows of the result (deleted ones included), -1 until counted
+    QHash<int, Row> m_rows;         // rows by their place in the result; an empty row is a deleted one
+    QVector<Row> m_appended;        // rows added here since the last refresh
     int m_position = -1;
     bool m_onDeleted = false;
 

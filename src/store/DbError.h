@@ -6,19 +6,31 @@
 namespace store {
 
 // A failure of the data store: a statement the server refused, a write that broke a rule of a
-// table, a row changed by another user, or a field read without a current row. It carries the
-// database's own text (or the store's, where the store itself refused), ready to be shown.
+// table, a row changed by another user, a field read without a current row, or the loss of the
+// session. It carries a text ready to be shown: the database's own, or the store's in Chinese.
 class DbError : public std::runtime_error {
 public:
-    explicit DbError(const QString& text)
+    enum class Kind {
+        Refused,        // the database or the store refused the operation; nothing was written
+        ConnectionLost, // the session with the server is gone; nothing was written
+        OutcomeUnknown, // the session went while a write was on its way: it may or may not be stored
+    };
+
+    explicit DbError(const QString& text, Kind kind = Kind::Refused)
         : std::runtime_error(text.toStdString())
         , m_text(text)
+        , m_kind(kind)
     {
     }
     const QString& text() const { return m_text; }
+    Kind kind() const { return m_kind; }
+    // A refusal may be explained by the window (a name taken, say); the loss of the session and
+    // a write of unknown outcome are told as they are.
+    bool isRefusal() const { return m_kind == Kind::Refused; }
 
 private:
     QString m_text;
+    Kind m_kind;
 };
 
 } // namespace store

@@ -112,13 +112,23 @@ const Table* Schema::table(const QString& name)
 
 std::optional<ColumnType> Schema::typeOfColumn(const QString& name)
 {
+    // A name is text, date or number in every table that has it; among numbers the widest kind
+    // wins (学分 is a whole number in 学生成绩表 and a real one in 学生课程表).
     static const QHash<QString, ColumnType> types = [] {
+        auto family = [](ColumnType type) { return type == T::Text ? 0 : type == T::Date ? 1 : 2; };
         QHash<QString, ColumnType> map;
         for (const Table& t : tables())
             for (const Column& c : t.columns) {
+                const QString name = c.name.toLower();
                 const ColumnType kind = (c.type == T::SmallInt) ? T::Integer : c.type;
-                Q_ASSERT(!map.contains(c.name.toLower()) || map.value(c.name.toLower()) == kind);
-                map.insert(c.name.toLower(), kind);
+                const auto known = map.constFind(name);
+                if (known == map.constEnd()) {
+                    map.insert(name, kind);
+                    continue;
+                }
+                Q_ASSERT(family(*known) == family(kind));
+                if (kind == T::Real)
+                    map.insert(name, kind);
             }
         return map;
     }();

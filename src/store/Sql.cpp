@@ -281,25 +281,100 @@ SelectShape analyse(const QString& statement)
         shape.head = statement;
     }
 
-    // "select * from <table> [[as] alias] [where ...] [order by ...]" reads one table whole.
-    if (first == "select" && tk.size() >= 4 && tk[1].kind == Token::Operator && lower(statement, tk[1]) == "*"
+    // "select * from <table> [[as] alias] [join <table> [as] <alias> on x.c=y.<its key>]...
+    // [where ...] [order by ...]": every row of the result is one row of the first table.
+    const int headEnd = orderAt >= 0 ? orderAt : tk.size();
+    if (first == "select" && headEnd >= 4 && tk[1].kind == Token::Operator && lower(statement, tk[1]) == "*"
         && lower(statement, tk[2]) == "from" && isName(tk[3])) {
+        static const QStringList reserved { "where", "join", "inner", "left", "right", "full", "cross", "natural",
+            "on", "order", "group", "having", "limit", "offset", "union", "intersect", "except", "window", "as",
+            "using", "fetch", "for" };
+        auto word = [&](int i) { return i < headEnd && tk[i].kind == Token::Word ? lower(statement, tk[i]) : QString(); };
+        // "[as] alias" at i: answers the alias and moves past it.
+        auto aliasAt = [&](int& i) {
+            if (word(i) == "as" && i + 1 < headEnd && isName(tk[i + 1])) {
+                i += 2;
+                return nameOf(statement, tk[i - 1]);
+            }
+            if (i < headEnd && isName(tk[i]) && !reserved.contains(word(i))) {
+                ++i;
+                return nameOf(statement, tk[i - 1]);
+            }
+            return QString();
+        };
         const Table* table = Schema::table(nameOf(statement, tk[3]));
-        bool single = table != nullptr;
-        static const QStringList breaking { "join", "group", "having", "union", "intersect", "except", "from",
-            "window", "distinct" };
-        for (int i = 4; single && i < tk.size(); ++i) {
-            if (sig.depth[i] != 0)
-                continue;
-            if (tk[i].kind == Token::Comma && (orderAt < 0 || i < orderAt))
-                single = false;
-            else if (tk[i].kind == Token::Dot && i == 4)
-                single = false; // schema-qualified name: not ours
-            else if (tk[i].kind == Token::Word && breaking.contains(lower(statement, tk[i])))
-                single = false;
+        int i = 4;
+        bool keyed = table != nullptr && !(i < headEnd && tk[i].kind == Token::Dot);
+        const QString alias = aliasAt(i);
+        const QString firstName = alias.isEmpty() ? nameOf(statement, tk[3]) : alias;
+        bool joined = false;
+        while (keyed && i < headEnd && word(i) != "where") {
+            // [inner | left [outer]] join <table> [as] <alias> on <q>.<c> = <q>.<c>
+            if (word(i) == "inner")
+                ++i;
+            else if (word(i) == "left")
+                i += word(i + 1) == "outer" ? 2 : 1;
+            if (word(i) != "join" || i + 1 >= headEnd || !isName(tk[i + 1])) {
+                keyed = false;
+                break;
+            }
+            const Table* other = Schema::table(nameOf(statement, tk[i + 1]));
+            const QString otherTable = nameOf(statement, tk[i + 1]);
+            i += 2;
+            QString otherAlias = aliasAt(i);
+            if (otherAlias.isEmpty())
+                otherAlias = otherTable;
+            if (!other || word(i) != "on" || i + 7 >= headEnd) {
+                keyed = false;
+                break;
+            }
+            // Two qualified columns compared with "=".
+            auto qualified = [&](int at, QString& qualifier, QString& column) {
+                if (at + 2 >= headEnd || !isName(tk[at]) || tk[at + 1].kind != Token::Dot || !isName(tk[at + 2]))
+                    return false;
+                qualifier = nameOf(statement, tk[at]);
+                column = nameOf(statement, tk[at + 2]);
+                return true;
+            };
+            QString q1, c1, q2, c2;
+            if (!qualified(i + 1, q1, c1) || i + 4 >= headEnd || statement.mid(tk[i + 4].begin, tk[i + 4].length) != "="
+                || !qualified(i + 5, q2, c2)) {
+                keyed = false;
+                break;
+            }
+            auto same = [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; };
+            if (same(q1, otherAlias)) {
+                std::swap(q1, q2);
+                std::swap(c1, c2);
+            }
+            if (!same(q1, firstName) || !table->column(c1) || !same(q2, otherAlias) || !same(c2, other->key)) {
+                keyed = false;
+                break;
+            }
+            joined = true;
+            i += 8;
         }
-        if (single)
+        int whereAt = -1;
+        if (keyed && i < headEnd) {
+            whereAt = i; // "where"
+            static const QStringList breaking { "join", "group", "having", "union", "intersect", "except", "from",
+                "window", "distinct" };
+            for (int j = i + 1; keyed && j < headEnd; ++j) {
+                if (sig.depth[j] != 0)
+                    continue;
+                if (tk[j].kind == Token::Comma || (tk[j].kind == Token::Word && breaking.contains(lower(statement, tk[j]))))
+                    keyed = false;
+            }
+        }
+        if (keyed) {
             shape.table = table;
+            shape.alias = alias;
+            shape.joined = joined;
+            const int fromEnd = whereAt >= 0 ? tk[whereAt].begin : shape.head.size();
+            shape.from = statement.mid(tk[3].begin, fromEnd - tk[3].begin).trimmed();
+            if (whereAt >= 0)
+                shape.where = shape.head.mid(tk[whereAt].begin + tk[whereAt].length).trimmed();
+        }
     }
     return shape;
 }

@@ -48,7 +48,14 @@ struct SelectShape {
     bool pageable = false;   // no LIMIT/OFFSET/FETCH/FOR of its own
     QString head;            // the statement without its trailing ORDER BY
     QStringList orderTerms;  // the terms of that ORDER BY, as written
-    const Table* table = nullptr; // set for "select * from <table> ..." over one known table
+    // Set for "select * from <table> [alias] [where ...]" over one known table, and for the same
+    // with joins of further tables on their own keys ("join B as b on a.x=b.<key of B>"): every
+    // row of the result is then one row of this table, told apart by its key.
+    const Table* table = nullptr;
+    QString alias;           // the table's alias, empty when it has none
+    bool joined = false;     // other tables are joined to it
+    QString from;            // what follows FROM: the table, its alias and the joins
+    QString where;           // the condition after WHERE, empty when there is none
 };
 
 SelectShape analyse(const QString& statement);

@@ -523,14 +523,14 @@ void tst_student::refusedWriteIsToldAndNeverCalledSuccess()
 {
     addStudent({});
     platform::Form* own = openOwnWindow();
-    // Someone in the office changes the row after the window read it.
-    TestDb::exec(QStringLiteral("update 学生个人信息表 set 联系电话='13900000000' where 学号='2006001'"));
+    // Someone in the office changes the password after the window read it.
+    TestDb::exec(QStringLiteral("update 学生个人信息表 set 密码='office', 联系电话='13900000000' where 学号='2006001'"));
     changePassword(own, QStringLiteral("p1"), QStringLiteral("p1"));
     QCOMPARE(Gui::boxes().size(), 1);
     QCOMPARE(Gui::boxes().last().title, QStringLiteral("Orlenta"));
     QCOMPARE(Gui::boxes().last().buttons, MsgBox::Buttons::Ok);
     QVERIFY(Gui::boxes().last().text.contains(QStringLiteral("其他用户")));
-    QCOMPARE(storedPassword().toString(), QStringLiteral("2006001"));
+    QCOMPARE(storedPassword().toString(), QStringLiteral("office"));
     QCOMPARE(TestDb::value("select 联系电话 from 学生个人信息表 where 学号='2006001'").toString(), QStringLiteral("13900000000"));
     // The row is read again and the boxes are kept: pressing again stores the password.
     QCOMPARE(Gui::text(own, QStringLiteral("txtPhone")), QStringLiteral("13900000000"));
@@ -541,13 +541,13 @@ void tst_student::refusedWriteIsToldAndNeverCalledSuccess()
 
     // The empty password refused: neither success nor the comparison follows.
     platform::MsgBox::clear();
-    TestDb::exec(QStringLiteral("update 学生个人信息表 set 籍贯='上海' where 学号='2006001'"));
+    TestDb::exec(QStringLiteral("update 学生个人信息表 set 密码='p2' where 学号='2006001'"));
     Gui::answer(Answer::Yes);
     changePassword(own, QString(), QStringLiteral("x"));
     QCOMPARE(Gui::boxes().size(), 2);
     QCOMPARE(Gui::boxes().first().text, QStringLiteral("确实不添加密码吗?"));
     QCOMPARE(Gui::boxes().last().title, QStringLiteral("Orlenta"));
-    QCOMPARE(storedPassword().toString(), QStringLiteral("p1"));
+    QCOMPARE(storedPassword().toString(), QStringLiteral("p2"));
     QVERIFY(!Gui::programEnded());
 }
 

@@ -3,6 +3,7 @@
 #include "store/Connection.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
+#include "store/KeySet.h"
 #include "store/Setup.h"
 #include "store/Sql.h"
 #include "store/Value.h"
@@ -11,6 +12,10 @@
 #include <QElapsedTimer>
 #include <QSet>
 #include <QTest>
+#include <atomic>
+#include <chrono>
+#include <sqlite3.h>
+#include <thread>
 
 using store::Connection;
 using store::DataControl;
@@ -75,7 +80,13 @@ private Q_SLOTS:
     void refusedStatementsCarryTheDatabaseText();
     void largeResultIsReadInBlocks();
     void resultWithoutKeyIsReadInBlocks();
-    void rowChangedByAnotherUserIsRefused();
+    void onlyARealConflictIsRefused();
+    void concurrentUpdatesLoseNothing();
+    void membershipHoldsWhileOthersWrite_data();
+    void membershipHoldsWhileOthersWrite();
+    void keysTakenBlockByBlock();
+    void joinedResultWritesItsOwnTable();
+    void sqliteWriterWaitsForAnother();
     void rowDeletedByAnotherUserIsRefused();
     void transactionStoresAllOrNothing();
     void idleRecordSetHoldsNothing();
@@ -432,10 +443,11 @@ void tst_store::refusedStatementsCarryTheDatabaseText()
         QStringLiteral("一次只能执行一条语句。"));
     QCOMPARE(TestDb::count(QStringLiteral("管理员身份认证表")), 1);
 
-    DataControl join;
-    join.setRecordSource(QStringLiteral("select * from 学生成绩表 as a join 班级代码表 as b on a.班级号=b.班级代码"));
-    join.refresh();
-    QVERIFY(!join.isUpdatable());
+    // A grouped result has no row of a table to write to.
+    DataControl grouped;
+    grouped.setRecordSource(QStringLiteral("select 学号, count(*) as 门数 from 学生成绩表 group by 学号"));
+    grouped.refresh();
+    QVERIFY(!grouped.isUpdatable());
 }
 
 void tst_store::largeResultIsReadInBlocks()
@@ -512,34 +524,360 @@ void tst_store::resultWithoutKeyIsReadInBlocks()
     }
 }
 
-void tst_store::rowChangedByAnotherUserIsRefused()
+void tst_store::onlyARealConflictIsRefused()
 {
     addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
-    auto other = TestDb::openAnother();
     DataControl mine(std::make_shared<Connection>());
-    DataControl theirs(std::shared_ptr<Connection>(std::move(other)));
-    for (DataControl* rs : { &mine, &theirs }) {
-        rs->setRecordSource(QStringLiteral("select * from 学生个人信息表 where 学号='2006001'"));
-        rs->refresh();
-    }
-    theirs.setField(QStringLiteral("籍贯"), QStringLiteral("上海"));
-    theirs.update();
+    auto open = [&] {
+        mine.cancel();
+        mine.setRecordSource(QStringLiteral("select * from 学生个人信息表 where 学号='2006001'"));
+        mine.refresh();
+    };
+    auto stored = [](const char* column) {
+        return TestDb::value(QStringLiteral("select %1 from 学生个人信息表 where 学号='2006001'").arg(QString::fromUtf8(column)));
+    };
 
-    mine.setField(QStringLiteral("联系电话"), QStringLiteral("123"));
-    const QString refused = thrownText([&] { mine.update(); });
-    QVERIFY2(refused.contains(QStringLiteral("其他用户")), qPrintable(refused));
-    QCOMPARE(TestDb::value("select 籍贯 from 学生个人信息表 where 学号='2006001'").toString(), QStringLiteral("上海"));
-    QVERIFY(TestDb::value("select 联系电话 from 学生个人信息表 where 学号='2006001'").isNull());
-    QVERIFY(!thrownText([&] { mine.remove(); }).isEmpty());
-    QCOMPARE(TestDb::count(QStringLiteral("学生个人信息表")), 1);
-
-    // Read again, the same change goes through.
-    mine.cancel();
-    mine.refresh();
+    // A colleague's change to another column is no conflict: both changes stay.
+    open();
+    TestDb::exec(QStringLiteral("update 学生个人信息表 set 姓名='张三丰' where 学号='2006001'"));
     mine.setField(QStringLiteral("联系电话"), QStringLiteral("123"));
     mine.update();
-    QCOMPARE(TestDb::value("select 籍贯 || 联系电话 from 学生个人信息表 where 学号='2006001'").toString(),
-        QStringLiteral("上海123"));
+    QCOMPARE(stored("姓名").toString(), QStringLiteral("张三丰"));
+    QCOMPARE(stored("联系电话").toString(), QStringLiteral("123"));
+
+    // A change to the same column is refused, and nothing of this save is written.
+    open();
+    TestDb::exec(QStringLiteral("update 学生个人信息表 set 联系电话='456' where 学号='2006001'"));
+    mine.setField(QStringLiteral("联系电话"), QStringLiteral("789"));
+    mine.setField(QStringLiteral("籍贯"), QStringLiteral("上海"));
+    const QString refused = thrownText([&] { mine.update(); });
+    QVERIFY2(refused.contains(QStringLiteral("其他用户")), qPrintable(refused));
+    QCOMPARE(stored("联系电话").toString(), QStringLiteral("456"));
+    QVERIFY(stored("籍贯").toString() != QStringLiteral("上海"));
+
+    // A value written back unchanged is no change, and checks nothing but the row.
+    open();
+    TestDb::exec(QStringLiteral("update 学生个人信息表 set 籍贯='北京' where 学号='2006001'"));
+    mine.setField(QStringLiteral("联系电话"), QStringLiteral("456"));
+    mine.update();
+    QCOMPARE(stored("籍贯").toString(), QStringLiteral("北京"));
+
+    // A deletion finds the row by its key: a colleague's change does not keep it.
+    open();
+    TestDb::exec(QStringLiteral("update 学生个人信息表 set 姓名='李四' where 学号='2006001'"));
+    mine.remove();
+    QCOMPARE(TestDb::count(QStringLiteral("学生个人信息表")), 0);
+}
+
+void tst_store::concurrentUpdatesLoseNothing()
+{
+    // Two sessions add one to a counter column through their record sets, read-modify-write,
+    // alternating with changes to another column. Every save that says it stored is in the sum.
+    addStudent(QStringLiteral("2006001"), QStringLiteral("计数"));
+    TestDb::exec(QStringLiteral("update 学生个人信息表 set 联系电话='0', 籍贯='0' where 学号='2006001'"));
+    DataControl a(std::make_shared<Connection>()), b(std::shared_ptr<Connection>(TestDb::openAnother()));
+    const QString statement = QStringLiteral("select * from 学生个人信息表 where 学号='2006001'");
+    int stored = 0, refused = 0;
+    for (int round = 0; round < 20; ++round) {
+        for (DataControl* rs : { &a, &b }) {
+            rs->setRecordSource(statement);
+            rs->refresh();
+        }
+        for (DataControl* rs : { &a, &b }) {
+            const bool phone = (round % 2 == 0) || rs == &a;
+            const QString column = phone ? QStringLiteral("联系电话") : QStringLiteral("籍贯");
+            rs->setField(column, QString::number(rs->field(column).toString().toInt() + 1));
+            try {
+                rs->update();
+                ++stored;
+            } catch (const DbError&) {
+                rs->cancel();
+                ++refused;
+            }
+        }
+    }
+    const int sum = TestDb::value(QStringLiteral("select 联系电话 from 学生个人信息表")).toString().toInt()
+        + TestDb::value(QStringLiteral("select 籍贯 from 学生个人信息表")).toString().toInt();
+    QCOMPARE(sum, stored);
+    // Refused only when both changed 联系电话 from the same reading: the even rounds.
+    QCOMPARE(refused, 10);
+}
+
+namespace {
+
+// What browsing a record set from its first row to EOF reaches: the keys of the rows it can read,
+// and how many rows it finds deleted on the way.
+struct Walk {
+    QStringList keys;
+    int deleted = 0;
+};
+
+Walk walkForward(DataControl& rs, const QString& key)
+{
+    Walk walk;
+    rs.moveFirst();
+    while (!rs.eof()) {
+        try {
+            walk.keys << rs.field(key).toString();
+        } catch (const DbError&) {
+            ++walk.deleted;
+        }
+        rs.moveNext();
+    }
+    return walk;
+}
+
+Walk walkBackward(DataControl& rs, const QString& key)
+{
+    Walk walk;
+    rs.moveLast();
+    while (!rs.bof()) {
+        try {
+            walk.keys.prepend(rs.field(key).toString());
+        } catch (const DbError&) {
+            ++walk.deleted;
+        }
+        rs.movePrevious();
+    }
+    return walk;
+}
+
+QStringList keysOf(const QString& statement)
+{
+    QStringList keys;
+    for (const auto& row : TestDb::admin().select(statement).rows)
+        keys << row[0].toString();
+    return keys;
+}
+
+// Keys are taken whole or block by block: the second with tiny blocks, so that seeking after the
+// last key read is what reaches every row.
+struct KeyMode {
+    KeyMode(bool blocks)
+    {
+        if (blocks) {
+            DataControl::setEagerKeys(10);
+            store::KeySet::setBlockSizes(7, 20);
+        }
+    }
+    ~KeyMode()
+    {
+        DataControl::setEagerKeys(250000);
+        store::KeySet::setBlockSizes(1024, 262144);
+    }
+};
+
+} // namespace
+
+void tst_store::membershipHoldsWhileOthersWrite_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<bool>("blocks");
+    QTest::addColumn<bool>("countFirst");
+    QTest::addColumn<QString>("change");
+    for (const char* table : { "学生个人信息表", "奖励记录信息表" })
+        for (bool blocks : { false, true })
+            for (bool countFirst : { true, false })
+                for (const char* change : { "own add", "own edit", "their delete", "their insert" })
+                    QTest::addRow("%s, %s, %s, %s", QString::fromUtf8(table) == QStringLiteral("学生个人信息表") ? "students" : "awards",
+                        blocks ? "block by block" : "whole", countFirst ? "counted first" : "counted after", change)
+                        << QString::fromUtf8(table) << blocks << countFirst << QString::fromLatin1(change);
+}
+
+void tst_store::membershipHoldsWhileOthersWrite()
+{
+    QFETCH(QString, table);
+    QFETCH(bool, blocks);
+    QFETCH(bool, countFirst);
+    QFETCH(QString, change);
+    KeyMode mode(blocks);
+    // 123 rows ordered by a column that is not the key, with ties and three nulls (first on
+    // SQLite, last on PostgreSQL): students by name, the names in the reverse order of the
+    // numbers; awards (numbered by the database) by student number.
+    const bool students = table == QStringLiteral("学生个人信息表");
+    const QString key = students ? QStringLiteral("学号") : QStringLiteral("编号");
+    const QString sort = students ? QStringLiteral("姓名") : QStringLiteral("学号");
+    QStringList values;
+    for (int i = 0; i < 123; ++i) {
+        const QString sortValue = i < 3 ? QStringLiteral("NULL")
+            : students                  ? QStringLiteral("'学生%1'").arg(200 - i, 3, 10, QChar('0'))
+                                        : QStringLiteral("'%1'").arg(2006000 + (122 - i) / 2);
+        values << (students ? QStringLiteral("('%1', %2, '男', '%1', 1, 1, 1)").arg(2006000 + i).arg(sortValue)
+                            : QStringLiteral("(%1, 1, '2006-05-01')").arg(sortValue));
+    }
+    TestDb::exec(students ? "insert into 学生个人信息表 (学号, 姓名, 性别, 密码, 所在院系编号, 所在班级编号, 学籍情况) values "
+                            + values.join(", ")
+                          : "insert into 奖励记录信息表 (学号, 级别代码, 记录时间) values " + values.join(", "));
+    const QString order = QStringLiteral("select %1 from %2 order by %3, %1").arg(key, table, sort);
+    QStringList expected = keysOf(order);
+
+    DataControl rs(std::make_shared<Connection>());
+    rs.setRecordSource(QStringLiteral("select * from %1 order by %2").arg(table, sort));
+    rs.refresh();
+    if (countFirst)
+        QCOMPARE(rs.recordCount(), 123);
+    QStringList gone;
+    if (change == QLatin1String("own add")) {
+        rs.addNew();
+        if (students)
+            rs.setField(key, QStringLiteral("0000001"));
+        rs.setField(sort, QStringLiteral("0000001")); // sorts before every other value
+        rs.update();
+        expected << rs.field(key).toString(); // where it was added: after the last row
+    } else if (change == QLatin1String("own edit")) {
+        rs.moveTo(5);
+        rs.setField(sort, QStringLiteral("龘")); // sorts after every other value
+        rs.update();
+    } else if (change == QLatin1String("their delete")) {
+        for (int at : { 5, 60, 110 })
+            gone << expected[at];
+        TestDb::exec(QStringLiteral("delete from %1 where %2 in ('%3')").arg(table, key, gone.join("', '")));
+        for (const QString& k : gone)
+            expected.removeOne(k);
+    } else if (students) {
+        addStudent(QStringLiteral("0000002"), QStringLiteral("0000002"));
+    } else {
+        TestDb::exec(QStringLiteral("insert into 奖励记录信息表 (学号, 级别代码) values ('0000002', 1)"));
+    }
+
+    // Every row once, in the statement's order. A row deleted since the refresh is shown as
+    // deleted, or as it was read with the first block; never does another row move for it.
+    const Walk forward = walkForward(rs, key);
+    QStringList reached = forward.keys;
+    for (const QString& k : gone) {
+        QVERIFY(reached.count(k) <= 1);
+        reached.removeOne(k);
+    }
+    QCOMPARE(reached, expected);
+    QVERIFY(forward.deleted <= gone.size());
+    QCOMPARE(rs.recordCount(), forward.keys.size() + forward.deleted);
+    const Walk backward = walkBackward(rs, key);
+    QCOMPARE(backward.keys, forward.keys);
+    QCOMPARE(backward.deleted, forward.deleted);
+    // The grid reads the same rows by place.
+    QStringList byPlace;
+    for (int row = 0; row < rs.recordCount(); ++row) {
+        const QVariant value = rs.valueAt(row, rs.fieldIndex(key));
+        if (value.isValid())
+            byPlace << value.toString();
+    }
+    QCOMPARE(byPlace, forward.keys);
+
+    // The next refresh takes what is there now.
+    rs.refresh();
+    const Walk fresh = walkForward(rs, key);
+    QCOMPARE(fresh.keys, keysOf(order));
+    QCOMPARE(fresh.deleted, 0);
+}
+
+void tst_store::keysTakenBlockByBlock()
+{
+    // The score table, as the score window opens it: many rows share a student number, some have
+    // none; its rows are numbered by the database.
+    KeyMode mode(true);
+    addScores(300);
+    TestDb::exec(QStringLiteral("update 学生成绩表 set 学号=NULL where 编号 in (7, 150, 299)"));
+    const QString statement = QStringLiteral(" select * from 学生成绩表  order by 学号   ");
+    QStringList expected = keysOf(QStringLiteral("select 编号 from 学生成绩表 order by 学号, 编号"));
+    DataControl rs(std::make_shared<Connection>());
+    rs.setRecordSource(statement);
+    rs.refresh();
+    QCOMPARE(rs.recordCount(), 300);
+
+    // A jump into the middle reads the keys up to it, never rows by position.
+    QCOMPARE(rs.valueAt(200, rs.fieldIndex(QStringLiteral("编号"))).toString(), expected[200]);
+    // Others write ahead of what was read: a row in the middle changes its sort column and is
+    // found once, a new row is not of this result, a deleted one is shown as deleted.
+    TestDb::exec(QStringLiteral("update 学生成绩表 set 学号='9999999' where 编号=%1").arg(expected[250]));
+    addScores(1);
+    TestDb::exec(QStringLiteral("delete from 学生成绩表 where 编号=%1").arg(expected[270]));
+    // This record set deletes a row itself: it leaves the result, the count goes down by one.
+    rs.moveTo(100);
+    const QString mine = rs.field(QStringLiteral("编号")).toString();
+    rs.remove();
+    expected.removeOne(mine);
+    expected.removeOne(expected[269]); // [270] before the removal above
+
+    const Walk forward = walkForward(rs, QStringLiteral("编号"));
+    QStringList seen = forward.keys;
+    seen.removeDuplicates();
+    QCOMPARE(seen.size(), forward.keys.size());
+    QCOMPARE(forward.deleted, 1);
+    QCOMPARE(rs.recordCount(), 299);
+    // Each other row is where it was.
+    QStringList withoutMoved = forward.keys;
+    QStringList expectedWithoutMoved = expected;
+    const QString moved = expected[249]; // [250] before the removal above
+    QCOMPARE(forward.keys.count(moved), 1);
+    withoutMoved.removeAll(moved);
+    expectedWithoutMoved.removeAll(moved);
+    QCOMPARE(withoutMoved, expectedWithoutMoved);
+}
+
+void tst_store::joinedResultWritesItsOwnTable()
+{
+    QStringList values;
+    for (int i = 0; i < 80; ++i)
+        values << QStringLiteral("('%1', %2, '2006-%3-01')").arg(2006000 + i).arg(1 + i % 3).arg(1 + i % 12, 2, 10, QChar('0'));
+    TestDb::exec("insert into 学籍变更信息表 (学号, 变更代码, 记录时间) values " + values.join(", "));
+    const QString statusName = TestDb::value(QStringLiteral("select 全称 from 学籍变更代码表 where 代码=1")).toString();
+    DataControl rs(std::make_shared<Connection>());
+    rs.setRecordSource(QStringLiteral("select * from 学籍变更信息表 as a join 学籍变更代码表 as b on a.变更代码=b.代码 order by a.学号"));
+    rs.refresh();
+    QCOMPARE(rs.recordCount(), 80);
+    QVERIFY(rs.isUpdatable());
+    rs.moveTo(60);
+    const QVariant key = rs.field(QStringLiteral("编号"));
+    QVERIFY(!thrownText([&] { rs.setField(QStringLiteral("全称"), QStringLiteral("改名")); }).isEmpty());
+    rs.setField(QStringLiteral("记录时间"), QDate(2007, 1, 2));
+    rs.update();
+    QCOMPARE(TestDb::value(QStringLiteral("select 记录时间 from 学籍变更信息表 where 编号=%1").arg(key.toInt())).toDate(),
+        QDate(2007, 1, 2));
+    QCOMPARE(TestDb::count(QStringLiteral("学籍变更信息表 where 记录时间='2007-01-02'")), 1);
+    QCOMPARE(TestDb::value(QStringLiteral("select 全称 from 学籍变更代码表 where 代码=1")).toString(), statusName);
+    // The joined columns are still shown with the row.
+    QVERIFY(!rs.field(QStringLiteral("全称")).toString().isEmpty());
+}
+
+void tst_store::sqliteWriterWaitsForAnother()
+{
+    if (TestDb::engine() != store::Engine::SQLite)
+        QSKIP("the engine's own locking: PostgreSQL locks rows, not the database");
+    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    auto db = std::make_shared<Connection>();
+    DataControl rs(db);
+    rs.setRecordSource(QStringLiteral("select * from 学生个人信息表 where 学号='2006001'"));
+    rs.refresh();
+
+    // Another workstation holds the write lock for a moment, then commits.
+    std::atomic<bool> holding { false };
+    std::thread other([&] {
+        sqlite3* lite = nullptr;
+        sqlite3_open(TestDb::admin().sqliteFile().toUtf8().constData(), &lite);
+        sqlite3_busy_timeout(lite, 5000);
+        sqlite3_exec(lite, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        sqlite3_exec(lite, "UPDATE 学生个人信息表 SET 籍贯='上海' WHERE 学号='2006001'", nullptr, nullptr, nullptr);
+        holding = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        sqlite3_exec(lite, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(lite);
+    });
+    while (!holding)
+        std::this_thread::yield();
+    // A save that reads before it writes, as the student window's does: it waits, then stores.
+    QString failure;
+    try {
+        store::Transaction transaction(*db);
+        db->select(QStringLiteral("select count(*) from 学籍变更信息表"));
+        rs.setField(QStringLiteral("联系电话"), QStringLiteral("123"));
+        rs.update();
+        transaction.commit();
+    } catch (const DbError& error) {
+        failure = error.text();
+    }
+    other.join();
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QCOMPARE(TestDb::value(QStringLiteral("select 籍贯 || 联系电话 from 学生个人信息表")).toString(), QStringLiteral("上海123"));
 }
 
 void tst_store::rowDeletedByAnotherUserIsRefused()
@@ -626,8 +964,18 @@ void tst_store::statementAnalysis()
     QCOMPARE(shape.orderTerms, QStringList { QStringLiteral("学号") });
     QCOMPARE(shape.head, QStringLiteral(" select * from 学生成绩表  "));
 
-    shape = Sql::analyse(QStringLiteral("select * from 学生成绩表 as a join 班级代码表 as b on a.班级号=b.班级代码"));
-    QVERIFY(!shape.table);
+    // A table joined to others on their keys: every row is one row of the first table.
+    shape = Sql::analyse(QStringLiteral("select * from 学籍变更信息表 as a join 学籍变更代码表 as b on a.变更代码=b.代码 "
+                                        "where 记录时间 between '2006-1-1' and '2006-12-31' order by a.学号"));
+    QVERIFY(shape.table && shape.table->name == QStringLiteral("学籍变更信息表") && shape.joined);
+    QCOMPARE(shape.alias, QStringLiteral("a"));
+    QCOMPARE(shape.from, QStringLiteral("学籍变更信息表 as a join 学籍变更代码表 as b on a.变更代码=b.代码"));
+    QCOMPARE(shape.where, QStringLiteral("记录时间 between '2006-1-1' and '2006-12-31'"));
+    // Joined on another column than the key, or grouped: no key of its own.
+    QVERIFY(!Sql::analyse(QStringLiteral("select * from 学生成绩表 as a join 班级代码表 as b on a.班级号=b.全称")).table);
+    QVERIFY(!Sql::analyse(QStringLiteral("select * from 学生成绩表 as a join 学生个人信息表 as c on a.学号=c.姓名")).table);
+    QVERIFY(!Sql::analyse(QStringLiteral("select a.学号, sum(成绩) from 学生成绩表 as a group by a.学号")).table);
+    QVERIFY(!Sql::analyse(QStringLiteral("select * from 学生成绩表, 班级代码表")).table);
     shape = Sql::analyse(QStringLiteral("select * from 学生个人信息表 where 学号 in (select 学号 from 学生成绩表) order by 姓名 desc, 学号"));
     QVERIFY(shape.table);
     QCOMPARE(shape.orderTerms, (QStringList { QStringLiteral("姓名 desc"), QStringLiteral("学号") }));

@@ -1,0 +1,354 @@
+#include "KeySet.h"
+
+#include "Connection.h"
+
+#include <algorithm>
+
+namespace store {
+
+namespace {
+
+int gFirstChunk = 1024;
+// A block of keys is at most this long, so that no driver buffers millions of rows at once.
+int gLargestChunk = 262144;
+// Whole numbers below this are remembered in a bitmap (16 MB at most); others in a set.
+constexpr qint64 kBitmapKeys = qint64(1) << 27;
+
+struct Term {
+    QString qualifier;
+    QString column;
+    bool descending = false;
+    bool nullsGiven = false;
+    bool plain = false; // a column, possibly qualified; not an expression
+    bool position = false; // "order by 2"
+};
+
+Term parseTerm(const QString& term)
+{
+    Term out;
+    QVector<Sql::Token> tokens;
+    for (const Sql::Token& t : Sql::tokenize(term))
+        if (t.kind != Sql::Token::Space)
+            tokens << t;
+    auto word = [&](int i) { return term.mid(tokens[i].begin, tokens[i].length).toLower(); };
+    if (tokens.size() >= 2 && word(tokens.size() - 2) == "nulls") {
+        out.nullsGiven = true;
+        tokens.resize(tokens.size() - 2);
+    }
+    if (!tokens.isEmpty() && (word(tokens.size() - 1) == "asc" || word(tokens.size() - 1) == "desc")) {
+        out.descending = word(tokens.size() - 1) == "desc";
+        tokens.removeLast();
+    }
+    auto name = [&](const Sql::Token& t) {
+        QString text = term.mid(t.begin, t.length);
+        return t.kind == Sql::Token::QuotedName ? text.mid(1, text.size() - 2) : text;
+    };
+    auto isName = [](const Sql::Token& t) { return t.kind == Sql::Token::Word || t.kind == Sql::Token::QuotedName; };
+    if (tokens.size() == 1 && tokens[0].kind == Sql::Token::Number) {
+        out.position = true;
+    } else if (tokens.size() == 1 && isName(tokens[0])) {
+        out.plain = true;
+        out.column = name(tokens[0]);
+    } else if (tokens.size() == 3 && isName(tokens[0]) && tokens[1].kind == Sql::Token::Dot && isName(tokens[2])) {
+        out.plain = true;
+        out.qualifier = name(tokens[0]);
+        out.column = name(tokens[2]);
+    }
+    return out;
+}
+
+bool same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+} // namespace
+
+std::optional<KeySet::Plan> KeySet::plan(const Sql::SelectShape& shape)
+{
+    if (!shape.table)
+        return std::nullopt;
+    const Table& table = *shape.table;
+    const Column* key = table.column(table.key);
+    if (!key || (key->type != ColumnType::Text && key->type != ColumnType::Integer && key->type != ColumnType::SmallInt))
+        return std::nullopt;
+
+    Plan plan;
+    plan.table = &table;
+    plan.textKeys = key->type == ColumnType::Text;
+    plan.keyColumn = key->name;
+    const QString qualifier = !shape.alias.isEmpty() ? shape.alias : shape.joined ? table.name : QString();
+    auto qualify = [&](const QString& column) { return qualifier.isEmpty() ? column : qualifier + '.' + column; };
+    plan.keyExpr = qualify(key->name);
+    plan.from = shape.from;
+    plan.where = shape.where;
+
+    // The order as written, read term by term: seeking needs columns of this table, one
+    // direction, and at most one column besides the key.
+    bool seekable = true;
+    bool keyLast = false;
+    bool descending = false;
+    QStringList columns;
+    for (int i = 0; i < shape.orderTerms.size(); ++i) {
+        const Term term = parseTerm(shape.orderTerms[i]);
+        if (term.position)
+            return std::nullopt; // positions would name other columns in a statement of keys
+        const bool ours = term.plain && (term.qualifier.isEmpty() || same(term.qualifier, qualifier) || same(term.qualifier, table.name))
+            && table.column(term.column);
+        if (!ours || term.nullsGiven || (i > 0 && term.descending != descending))
+            seekable = false;
+        descending = term.descending;
+        if (ours && same(term.column, key->name)) {
+            keyLast = i == shape.orderTerms.size() - 1;
+            if (!keyLast)
+                seekable = false;
+        } else if (ours) {
+            columns << table.column(term.column)->name;
+        }
+    }
+    QStringList terms = shape.orderTerms;
+    if (!keyLast)
+        terms << plan.keyExpr + (descending ? QStringLiteral(" desc") : QString());
+    plan.orderBy = terms.join(QStringLiteral(", "));
+    if (columns.size() > 1)
+        seekable = false;
+    plan.seekable = seekable;
+    plan.descending = descending;
+    if (seekable && !columns.isEmpty()) {
+        const Column* sort = table.column(columns[0]);
+        plan.sortColumn = sort->name;
+        plan.sortExpr = qualify(sort->name);
+        plan.sortNullable = !sort->notNull;
+    }
+    return plan;
+}
+
+void KeySet::setBlockSizes(int first, int largest)
+{
+    gFirstChunk = first;
+    gLargestChunk = largest;
+}
+
+void KeySet::start(const Plan& plan, Engine engine)
+{
+    m_plan = plan;
+    m_engine = engine;
+    m_text = plan.textKeys;
+    m_ints.clear();
+    m_texts.clear();
+    m_complete = false;
+    m_segments.clear();
+    if (plan.sortColumn.isEmpty()) {
+        m_segments << Segment::KeyOnly;
+    } else if (!plan.sortNullable) {
+        m_segments << Segment::Values;
+    } else {
+        // SQLite sorts nulls before every value, PostgreSQL after.
+        const bool nullsFirst = (engine == Engine::SQLite) != plan.descending;
+        m_segments = nullsFirst ? QVector<Segment> { Segment::Nulls, Segment::Values }
+                                : QVector<Segment> { Segment::Values, Segment::Nulls };
+    }
+    m_segment = 0;
+    m_anchored = false;
+    m_anchorKey.clear();
+    m_anchorSort.clear();
+    m_bound.reset();
+    m_bits.clear();
+    m_farInts.clear();
+    m_seenTexts.clear();
+}
+
+void KeySet::takeFirst(const QVector<QVariant>& keys, const QVariant& lastSortValue)
+{
+    for (const QVariant& key : keys)
+        if (m_text ? see(key.toString()) : see(key.toLongLong())) {
+            if (m_text)
+                m_texts << key.toString();
+            else
+                m_ints.push_back(key.toLongLong());
+        }
+    if (keys.isEmpty())
+        return;
+    Segment segment = Segment::KeyOnly;
+    if (!m_plan.sortColumn.isEmpty())
+        segment = (m_plan.sortNullable && lastSortValue.isNull()) ? Segment::Nulls : Segment::Values;
+    m_segment = std::max<int>(0, m_segments.indexOf(segment));
+    m_anchored = true;
+    m_anchorKey = keys.last();
+    m_anchorSort = lastSortValue;
+}
+
+QVariant KeySet::at(int index) const
+{
+    if (index < 0 || index >= size())
+        return {};
+    return m_text ? QVariant(m_texts[index]) : QVariant(qlonglong(m_ints[size_t(index)]));
+}
+
+QString KeySet::chunkStatement(int limit) const
+{
+    if (!m_plan.seekable) {
+        // Every key in the statement's own order, at once.
+        QStringList conditions;
+        if (!m_plan.where.isEmpty())
+            conditions << '(' + m_plan.where + ')';
+        if (m_bound)
+            conditions << m_plan.keyExpr + QStringLiteral(" <= ") + QString::number(*m_bound);
+        QString statement = QStringLiteral("select ") + m_plan.keyExpr + QStringLiteral(" from ") + m_plan.from;
+        if (!conditions.isEmpty())
+            statement += QStringLiteral(" where ") + conditions.join(QStringLiteral(" and "));
+        return statement + QStringLiteral(" order by ") + m_plan.orderBy;
+    }
+    const Table& table = *m_plan.table;
+    const ColumnType keyType = table.column(m_plan.keyColumn)->type;
+    const bool sorted = !m_plan.sortColumn.isEmpty();
+    const QString op = m_plan.descending ? QStringLiteral(" < ") : QStringLiteral(" > ");
+    const QString direction = m_plan.descending ? QStringLiteral(" desc") : QString();
+    QStringList conditions;
+    if (!m_plan.where.isEmpty())
+        conditions << '(' + m_plan.where + ')';
+    QString order;
+    switch (m_segments[m_segment]) {
+    case Segment::KeyOnly:
+        if (m_anchored)
+            conditions << m_plan.keyExpr + op + Sql::literal(m_anchorKey, keyType);
+        order = m_plan.keyExpr + direction;
+        break;
+    case Segment::Values:
+        if (m_anchored) {
+            const ColumnType sortType = table.column(m_plan.sortColumn)->type;
+            conditions << QStringLiteral("(%1, %2)%3(%4, %5)")
+                              .arg(m_plan.sortExpr, m_plan.keyExpr, op, Sql::literal(m_anchorSort, sortType),
+                                  Sql::literal(m_anchorKey, keyType));
+        } else if (m_plan.sortNullable) {
+            conditions << m_plan.sortExpr + QStringLiteral(" IS NOT NULL");
+        }
+        order = m_plan.sortExpr + direction + QStringLiteral(", ") + m_plan.keyExpr + direction;
+        break;
+    case Segment::Nulls:
+        conditions << m_plan.sortExpr + QStringLiteral(" IS NULL");
+        if (m_anchored)
+            conditions << m_plan.keyExpr + op + Sql::literal(m_anchorKey, keyType);
+        order = m_plan.keyExpr + direction;
+        break;
+    }
+    if (m_bound)
+        conditions << m_plan.keyExpr + QStringLiteral(" <= ") + QString::number(*m_bound);
+    QString statement = QStringLiteral("select ") + m_plan.keyExpr + (sorted ? QStringLiteral(", ") + m_plan.sortExpr : QString())
+        + QStringLiteral(" from ") + m_plan.from;
+    if (!conditions.isEmpty())
+        statement += QStringLiteral(" where ") + conditions.join(QStringLiteral(" and "));
+    statement += QStringLiteral(" order by ") + order;
+    if (limit > 0)
+        statement += QStringLiteral(" limit %1").arg(limit);
+    return statement;
+}
+
+void KeySet::readChunk(Connection& db, int limit)
+{
+    const Connection::Keys read = db.readKeys(chunkStatement(limit), m_text, limit > 0 ? limit - 1 : -1);
+    if (m_text) {
+        for (const QString& key : read.texts)
+            if (see(key))
+                m_texts << key;
+    } else {
+        m_ints.reserve(m_ints.size() + read.ints.size());
+        for (qint64 key : read.ints)
+            if (see(key))
+                m_ints.push_back(key);
+    }
+    if (limit <= 0 || read.rows < limit || read.kept.isEmpty()) {
+        // This segment has no more rows: the next one starts from its beginning.
+        m_anchored = false;
+        if (++m_segment >= m_segments.size()) {
+            m_segment = m_segments.size() - 1;
+            m_complete = true;
+        }
+        return;
+    }
+    m_anchored = true;
+    m_anchorKey = read.kept.value(0);
+    m_anchorSort = read.kept.value(1);
+}
+
+void KeySet::readTo(Connection& db, int index)
+{
+    if (!m_plan.seekable) {
+        readAll(db, true);
+        return;
+    }
+    while (!m_complete && size() <= index) {
+        const int wanted = std::max(index + 1 - size(), size());
+        readChunk(db, std::clamp(wanted, gFirstChunk, gLargestChunk));
+    }
+}
+
+void KeySet::readAll(Connection& db, bool oneStatement)
+{
+    while (!m_complete)
+        readChunk(db, oneStatement || !m_plan.seekable ? 0 : gLargestChunk);
+}
+
+void KeySet::truncate(int newSize)
+{
+    if (newSize >= size())
+        return;
+    if (m_text)
+        m_texts.resize(newSize);
+    else
+        m_ints.resize(size_t(newSize));
+}
+
+void KeySet::remove(int index)
+{
+    if (index < 0 || index >= size())
+        return;
+    if (m_text)
+        m_texts.removeAt(index);
+    else
+        m_ints.erase(m_ints.begin() + index);
+}
+
+void KeySet::replace(int index, const QVariant& key)
+{
+    markSeen(key);
+    if (index < 0 || index >= size())
+        return;
+    if (m_text)
+        m_texts[index] = key.toString();
+    else
+        m_ints[size_t(index)] = key.toLongLong();
+}
+
+void KeySet::markSeen(const QVariant& key)
+{
+    if (key.isNull())
+        return;
+    if (m_text)
+        see(key.toString());
+    else
+        see(key.toLongLong());
+}
+
+bool KeySet::see(qint64 key)
+{
+    if (key < 0 || key >= kBitmapKeys) {
+        const auto before = m_farInts.size();
+        m_farInts.insert(key);
+        return m_farInts.size() != before;
+    }
+    const size_t word = size_t(key >> 6);
+    if (word >= m_bits.size())
+        m_bits.resize(std::max(word + 1, m_bits.size() * 2), 0);
+    const quint64 bit = quint64(1) << (key & 63);
+    if (m_bits[word] & bit)
+        return false;
+    m_bits[word] |= bit;
+    return true;
+}
+
+bool KeySet::see(const QString& key)
+{
+    const auto before = m_seenTexts.size();
+    m_seenTexts.insert(key);
+    return m_seenTexts.size() != before;
+}
+
+} // namespace store

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "Schema.h"
+#include "Sql.h"
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <optional>
+#include <vector>
+
+namespace store {
+
+class Connection;
+
+// The keys of a result in the order of its statement: the membership and the order that a record
+// set keeps from one refresh to the next, as a keyset-driven cursor does. Rows are then read by
+// key, so a row that someone else inserts or deletes meanwhile never moves the rows around it.
+//
+// The keys after the first block are taken by seeking on the last key read ("the rows after
+// (学号, 编号) = ('2006001', 17)"), which an index on the order answers at any depth, never by
+// position. Integer keys take 8 bytes each: the 2,000,000 keys of the whole score table are 16 MB.
+// A key is taken once: a row that moved behind the keys already taken (its sort column changed
+// here or by someone else) keeps its first place.
+class KeySet {
+public:
+    // How the keys of one statement are read.
+    struct Plan {
+        const Table* table = nullptr;
+        bool textKeys = false;
+        QString keyColumn;   // the key's name among the fields
+        QString keyExpr;     // the key as the statement names it (a.编号 in a join)
+        QString from, where; // the statement's FROM and WHERE clauses
+        QString orderBy;     // the statement's order with the key added: the order is total
+        // Whether further keys can be sought after the last one read: the order is at most one
+        // column of the table besides the key, in one direction. Otherwise every key is read at
+        // once, in one statement.
+        bool seekable = false;
+        QString sortColumn;  // that column's name among the fields, empty when ordered by key only
+        QString sortExpr;
+        bool sortNullable = false;
+        bool descending = false;
+    };
+    // The plan for an analysed select statement; none when the store cannot tell its rows apart
+    // (a grouped or joined result without a key of its own).
+    static std::optional<Plan> plan(const Sql::SelectShape& shape);
+
+    // How many keys one statement takes while browsing: the first block, and the most at once.
+    static void setBlockSizes(int first, int largest);
+
+    void start(const Plan& plan, Engine engine);
+    // The keys of the first rows, read with the rows themselves; more follow after the last.
+    void takeFirst(const QVector<QVariant>& keys, const QVariant& lastSortValue);
+
+    int size() const { return m_text ? int(m_texts.size()) : int(m_ints.size()); }
+    bool complete() const { return m_complete; }
+    QVariant at(int index) const;
+    // Reads keys until there are more than `index` or the result has no more. Whole keysets are
+    // read in one statement; a large one in blocks, so that no driver holds millions at once.
+    void readTo(Connection& db, int index);
+    void readAll(Connection& db, bool oneStatement);
+    // Only keys up to this one are taken (rows numbered by the database: newer rows are not
+    // part of this result).
+    void setBound(qint64 highest) { m_bound = highest; }
+    void truncate(int size);
+
+    // What this record set did itself.
+    void remove(int index);
+    void replace(int index, const QVariant& key);
+    void markSeen(const QVariant& key);
+
+private:
+    enum class Segment { KeyOnly, Values, Nulls };
+    QString chunkStatement(int limit) const;
+    void readChunk(Connection& db, int limit);
+    bool see(qint64 key);
+    bool see(const QString& key);
+
+    Plan m_plan;
+    Engine m_engine = Engine::SQLite;
+    bool m_text = false;
+    std::vector<qint64> m_ints;
+    QStringList m_texts;
+    bool m_complete = true;
+
+    // Where the next keys are sought: the segments of the order (rows whose sort column is null
+    // come first or last, as the engine sorts them), the current one, and the last row read in it.
+    QVector<Segment> m_segments;
+    int m_segment = 0;
+    bool m_anchored = false;
+    QVariant m_anchorKey;
+    QVariant m_anchorSort;
+    std::optional<qint64> m_bound;
+
+    // Keys taken already: a bitmap for the usual small whole numbers, a set for the rest.
+    std::vector<quint64> m_bits;
+    QSet<qint64> m_farInts;
+    QSet<QString> m_seenTexts;
+};
+
+} // namespace store
