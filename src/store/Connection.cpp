@@ -238,8 +238,31 @@ bool Connection::isAlive()
     QSqlDatabase db = QSqlDatabase::database(m_name, false);
     if (!db.isOpen())
         return false;
-    QSqlQuery probe(db);
-    return probe.exec(QStringLiteral("select 1"));
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "SQLHANDLE") != 0) {
+        QSqlQuery probe(db);
+        return probe.exec(QStringLiteral("select 1"));
+    }
+    // Asked of the server itself: an answer, even a refusal (a transaction that a refused
+    // statement left unable to go on), means the session is there; only a failure to reach the
+    // server (SQLSTATE class 08) means it is gone.
+    SQLHDBC hdbc = *static_cast<SQLHDBC const*>(handle.data());
+    SQLHSTMT st = SQL_NULL_HSTMT;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, hdbc, &st)))
+        return false;
+    SQLCHAR probe[] = "select 1";
+    const SQLRETURN rc = SQLExecDirect(st, probe, SQL_NTS);
+    bool alive = SQL_SUCCEEDED(rc);
+    if (!alive) {
+        SQLCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLCHAR message[512] = {};
+        SQLSMALLINT length = 0;
+        alive = SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_STMT, st, 1, state, &native, message, sizeof message, &length))
+            && !(state[0] == '0' && state[1] == '8');
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
+    return alive;
 }
 
 bool Connection::reopen()
@@ -252,27 +275,9 @@ bool Connection::reopen()
     }
 }
 
-bool Connection::isDead()
-{
-    QSqlDatabase db = QSqlDatabase::database(m_name, false);
-    if (!db.isOpen())
-        return true;
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "SQLHANDLE") != 0)
-        return false;
-    SQLHDBC hdbc = *static_cast<SQLHDBC const*>(handle.data());
-    SQLUINTEGER dead = SQL_CD_FALSE;
-    if (!SQL_SUCCEEDED(SQLGetConnectAttr(hdbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)))
-        return false;
-    return dead == SQL_CD_TRUE;
-}
-
 void Connection::recover(const QString& detail, Kind kind, bool retried)
 {
-    // The driver knows a session it lost; outside a transaction a probe makes sure (inside one,
-    // a refused statement leaves the transaction unable to run even the probe).
-    const bool lost = isDead() || (m_transactionDepth == 0 && !isAlive());
-    if (!lost)
+    if (isAlive())
         throw DbError(detail);
     // The session is gone, and with it any transaction that was running on it.
     const bool inTransaction = m_transactionDepth > 0;
@@ -294,11 +299,14 @@ QSqlQuery Connection::exec(const QString& statement)
     if (kind == Kind::Write && m_transactionDepth == 0 && !isAlive() && !reopen())
         throw DbError(kLost, DbError::Kind::ConnectionLost);
     for (bool retried = false;; retried = true) {
-        QSqlQuery query(QSqlDatabase::database(m_name, false));
-        query.setForwardOnly(true);
-        if (query.exec(adapted))
-            return query;
-        const QSqlError error = query.lastError();
+        QSqlError error;
+        {
+            QSqlQuery query(QSqlDatabase::database(m_name, false));
+            query.setForwardOnly(true);
+            if (query.exec(adapted))
+                return query;
+            error = query.lastError();
+        } // the failed query goes before the session may be opened anew
         if (m_engine == Engine::SQLite)
             throw DbError(isBusy(error) ? withDetail(kBusy, errorText(error)) : errorText(error));
         recover(errorText(error), kind, retried);
@@ -379,16 +387,17 @@ void Connection::commit()
         }
         return;
     }
-    if (!db.commit()) {
-        const QString text = errorText(db.lastError());
-        if (isAlive()) {
-            db.rollback();
-            throw DbError(text);
-        }
-        // The commit may have reached the server before the session went.
-        reopen();
-        throw DbError(withDetail(kUnknown, text), DbError::Kind::OutcomeUnknown);
+    if (db.commit())
+        return;
+    const QString text = errorText(db.lastError());
+    if (isAlive()) {
+        db.rollback();
+        throw DbError(text);
     }
+    db = QSqlDatabase(); // no handle of the old session stays while it is opened anew
+    // The commit may have reached the server before the session went.
+    reopen();
+    throw DbError(withDetail(kUnknown, text), DbError::Kind::OutcomeUnknown);
 }
 
 void Connection::rollback()

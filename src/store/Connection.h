@@ -92,7 +92,6 @@ private:
     void open();
     void ensureOpen();
     bool isAlive(); // asks the server
-    bool isDead();  // what the driver knows without asking
     bool reopen();
     // After a failed statement: throws what the caller is told, unless the session was lost and
     // the statement is a read that may be sent again on the session opened anew.

@@ -245,9 +245,15 @@ void KeySet::readChunk(Connection& db, int limit)
 {
     const Connection::Keys read = db.readKeys(chunkStatement(limit), m_text, limit > 0 ? limit - 1 : -1);
     if (m_text) {
+        // Texts are taken in one statement, where no key comes twice: only the keys taken before
+        // it (and those this record set wrote) are looked for.
+        m_texts.reserve(m_texts.size() + read.texts.size());
         for (const QString& key : read.texts)
-            if (see(key))
+            if (m_seenTexts.isEmpty() || !m_seenTexts.contains(key))
                 m_texts << key;
+        if (m_segment + 1 < m_segments.size()) // the next segment is another statement
+            for (const QString& key : read.texts)
+                m_seenTexts.insert(key);
     } else {
         m_ints.reserve(m_ints.size() + read.ints.size());
         for (qint64 key : read.ints)

@@ -1,3 +1,4 @@
+#include "support/PgProxy.h"
 #include "support/TestDb.h"
 
 #include "store/Connection.h"
@@ -87,6 +88,7 @@ private Q_SLOTS:
     void keysTakenBlockByBlock();
     void joinedResultWritesItsOwnTable();
     void sqliteWriterWaitsForAnother();
+    void aWriteIsNeverSentTwice();
     void rowDeletedByAnotherUserIsRefused();
     void transactionStoresAllOrNothing();
     void idleRecordSetHoldsNothing();
@@ -878,6 +880,105 @@ void tst_store::sqliteWriterWaitsForAnother()
     other.join();
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
     QCOMPARE(TestDb::value(QStringLiteral("select 籍贯 || 联系电话 from 学生个人信息表")).toString(), QStringLiteral("上海123"));
+}
+
+namespace {
+
+DbError thrownError(const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (const DbError& error) {
+        return error;
+    }
+    return DbError(QString());
+}
+
+int credits(const QString& course)
+{
+    return TestDb::value(QStringLiteral("select 学时 from 学生课程表 where 课程号='%1'").arg(course)).toInt();
+}
+
+} // namespace
+
+void tst_store::aWriteIsNeverSentTwice()
+{
+    if (TestDb::engine() != store::Engine::PostgreSQL)
+        QSKIP("a server and a network to lose: the SQLite file has neither");
+    PgProxy proxy(TestDb::pgSocketFile());
+    TestDb::addProxySource(QStringLiteral("OrlentaProxy"), proxy.port());
+    auto db = std::make_shared<Connection>(QStringLiteral("DSN=OrlentaProxy"));
+    DataControl rs(db);
+    rs.setRecordSource(QStringLiteral("select * from 学生课程表"));
+    rs.refresh();
+
+    // The reply to a stored row is lost: the row is there once, and the user is told that the
+    // outcome is unknown.
+    rs.addNew();
+    rs.setField(QStringLiteral("课程号"), QStringLiteral("C900"));
+    rs.setField(QStringLiteral("课程名"), QStringLiteral("测试课程"));
+    rs.setField(QStringLiteral("学时"), 10);
+    proxy.loseReplyTo("INSERT INTO 学生课程表");
+    DbError lost = thrownError([&] { rs.update(); });
+    QCOMPARE(lost.kind(), DbError::Kind::OutcomeUnknown);
+    QVERIFY2(lost.text().contains(QStringLiteral("无法确定")) && lost.text().contains(QStringLiteral("刷新")), qPrintable(lost.text()));
+    QCOMPARE(TestDb::count(QStringLiteral("学生课程表 where 课程号='C900'")), 1);
+    rs.cancel();
+
+    // An increment whose reply is lost is applied once.
+    proxy.loseReplyTo("学时 = 学时 + 1");
+    lost = thrownError([&] { db->execute(QStringLiteral("update 学生课程表 set 学时 = 学时 + 1 where 课程号='C900'")); });
+    QCOMPARE(lost.kind(), DbError::Kind::OutcomeUnknown);
+    QCOMPARE(credits(QStringLiteral("C900")), 11);
+
+    // A read whose reply is lost is simply asked again, on a new session.
+    proxy.loseReplyTo("select 课程名 from 学生课程表");
+    QCOMPARE(db->select(QStringLiteral("select 课程名 from 学生课程表 where 课程号='C900'")).rows.value(0).value(0).toString(),
+        QStringLiteral("测试课程"));
+
+    // The server restarts while the window is idle: the next write is sent once, and stored.
+    proxy.cutAll();
+    db->execute(QStringLiteral("update 学生课程表 set 学时 = 学时 + 1 where 课程号='C900'"));
+    QCOMPARE(credits(QStringLiteral("C900")), 12);
+
+    // Inside a transaction the loss means nothing was stored.
+    {
+        store::Transaction transaction(*db);
+        db->execute(QStringLiteral("insert into 学生课程表 (课程号, 课程名) values ('C901', '甲')"));
+        proxy.cutAll();
+        lost = thrownError([&] { db->execute(QStringLiteral("insert into 学生课程表 (课程号, 课程名) values ('C902', '乙')")); });
+    }
+    QCOMPARE(lost.kind(), DbError::Kind::ConnectionLost);
+    QVERIFY2(lost.text().contains(QStringLiteral("没有保存")), qPrintable(lost.text()));
+    QCOMPARE(TestDb::count(QStringLiteral("学生课程表 where 课程号 in ('C901', 'C902')")), 0);
+    // ... unless the commit itself went and only its reply was lost.
+    {
+        store::Transaction transaction(*db);
+        db->execute(QStringLiteral("insert into 学生课程表 (课程号, 课程名) values ('C903', '丙')"));
+        proxy.loseReplyTo("COMMIT");
+        lost = thrownError([&] { transaction.commit(); });
+    }
+    QCOMPARE(lost.kind(), DbError::Kind::OutcomeUnknown);
+    QCOMPARE(TestDb::count(QStringLiteral("学生课程表 where 课程号='C903'")), 1);
+
+    // The server is gone: every failure says so in Chinese, with the driver's text; nothing is
+    // written; once it is back the next action works.
+    proxy.refuse(true);
+    proxy.cutAll();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        lost = thrownError([&] { db->select(QStringLiteral("select count(*) from 学生课程表")); });
+        QCOMPARE(lost.kind(), DbError::Kind::ConnectionLost);
+        QVERIFY2(lost.text().startsWith(QStringLiteral("与数据库服务器的连接已断开")), qPrintable(lost.text()));
+        QVERIFY2(lost.text().contains(QStringLiteral("详细信息")), qPrintable(lost.text()));
+    }
+    lost = thrownError([&] { db->execute(QStringLiteral("update 学生课程表 set 学时 = 0")); });
+    QCOMPARE(lost.kind(), DbError::Kind::ConnectionLost);
+    QCOMPARE(credits(QStringLiteral("C900")), 12);
+    proxy.refuse(false);
+    QCOMPARE(db->select(QStringLiteral("select count(*) from 学生课程表")).rows.value(0).value(0).toInt(), 2);
+    rs.refresh();
+    QCOMPARE(rs.recordCount(), 2);
+    TestDb::restoreSources();
 }
 
 void tst_store::rowDeletedByAnotherUserIsRefused()

@@ -21,6 +21,8 @@ struct State {
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<store::Connection> admin;
     QString pgSocket, pgDatabase;
+    QString sources; // the odbc.ini as set up
+    QString extra;   // proxy sources added since
 };
 State& state()
 {
@@ -92,6 +94,7 @@ void TestDb::setUp()
         dsn = QStringLiteral("[Orlenta]\nDriver=SQLite3\nDatabase=%1/orlenta.db\nTimeout=30000\n").arg(dir);
     }
     qAddPostRoutine(dropDatabase);
+    s.sources = dsn;
     writeFile(dir + "/odbc.ini", dsn);
     qputenv("ODBCSYSINI", dir.toUtf8());
     qputenv("ODBCINI", (dir + "/odbc.ini").toUtf8());
@@ -114,6 +117,39 @@ void TestDb::reset()
     for (const store::Table& t : store::Schema::tables())
         db.execute(QStringLiteral("DROP TABLE IF EXISTS %1").arg(t.name));
     store::Setup::init(db);
+}
+
+QString TestDb::pgSocketFile()
+{
+    setUp();
+    return state().pgSocket.isEmpty() ? QString() : state().pgSocket + QStringLiteral("/.s.PGSQL.5432");
+}
+
+void TestDb::addProxySource(const QString& name, quint16 port)
+{
+    State& s = state();
+    const QString section = QStringLiteral("[%1]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=%2\nDatabase=%3\n"
+                                           "Username=postgres\nPassword=\nSSLmode=disable\nUseDeclareFetch=0\n"
+                                           "Debug=0\nCommLog=0\n\n")
+                                .arg(name)
+                                .arg(port)
+                                .arg(s.pgDatabase);
+    s.extra += section;
+    // The sources as set up, but for those named again here.
+    QString kept;
+    for (const QString& part : s.sources.split(QLatin1Char('['), Qt::SkipEmptyParts)) {
+        const QString partName = part.section(QLatin1Char(']'), 0, 0);
+        if (!s.extra.contains(QLatin1Char('[') + partName + QLatin1Char(']')))
+            kept += QLatin1Char('[') + part;
+    }
+    writeFile(s.dir->path() + "/odbc.ini", s.extra + kept);
+}
+
+void TestDb::restoreSources()
+{
+    State& s = state();
+    s.extra.clear();
+    writeFile(s.dir->path() + "/odbc.ini", s.sources);
 }
 
 store::Engine TestDb::engine() { return admin().engine(); }

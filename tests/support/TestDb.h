@@ -21,6 +21,13 @@ public:
     static store::Connection& admin();
     static std::unique_ptr<store::Connection> openAnother();
 
+    // PostgreSQL only: the cluster's socket file, and data sources that reach the test database
+    // through a proxy on 127.0.0.1 (PgProxy). Naming "Orlenta" routes the program itself through
+    // it until restoreSources().
+    static QString pgSocketFile();
+    static void addProxySource(const QString& name, quint16 port);
+    static void restoreSources();
+
     static int count(const QString& tableAndCondition);
     static void exec(const QString& statement);
     static QVariant value(const QString& statement);
