@@ -11,6 +11,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <limits>
 
 namespace ui {
 
@@ -39,10 +42,28 @@ QPushButton* button(QWidget* parent, const char* name, const QString& text, cons
     return b;
 }
 
+void takeWhole(QLineEdit* box)
+{
+    // The columns are texts of any length: nothing typed or pasted is cut at Qt's 32,767.
+    box->setMaxLength(std::numeric_limits<int>::max());
+    // No engine keeps a NUL inside a text: it goes where it is typed or pasted, so that what
+    // the box shows is what is stored and what a sign-in compares.
+    QObject::connect(box, &QLineEdit::textChanged, box, [box](const QString& text) {
+        if (!text.contains(QChar(0)))
+            return;
+        const int cursor = box->cursorPosition() - int(text.left(box->cursorPosition()).count(QChar(0)));
+        QString clean = text;
+        clean.remove(QChar(0));
+        box->setText(clean);
+        box->setCursorPosition(cursor);
+    });
+}
+
 QLineEdit* textBox(QWidget* parent, const char* name)
 {
     auto* box = new QLineEdit(parent);
     box->setObjectName(QString::fromLatin1(name));
+    takeWhole(box);
     return box;
 }
 
@@ -58,6 +79,12 @@ QPlainTextEdit* memoBox(QWidget* parent, const char* name)
 {
     auto* box = new QPlainTextEdit(parent);
     box->setObjectName(QString::fromLatin1(name));
+    QObject::connect(box, &QPlainTextEdit::textChanged, box, [box] {
+        QTextDocument* document = box->document();
+        for (QTextCursor found = document->find(QString(QChar(0))); !found.isNull();
+             found = document->find(QString(QChar(0)), found))
+            found.removeSelectedText();
+    });
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setTabChangesFocus(true);
     return box;

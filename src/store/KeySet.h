@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Connection.h"
 #include "Schema.h"
 #include "Sql.h"
 
@@ -11,8 +12,6 @@
 #include <vector>
 
 namespace store {
-
-class Connection;
 
 // The keys of a result in the order of its statement: the membership and the order that a record
 // set keeps from one refresh to the next, as a keyset-driven cursor does. Rows are then read by
@@ -74,6 +73,7 @@ private:
     enum class Segment { KeyOnly, Values, Nulls };
     QString chunkStatement(int limit) const;
     void readChunk(Connection& db, int limit);
+    Connection::Keys readPostgres(Connection& db, const QString& statement) const;
     bool see(qint64 key);
     bool see(const QString& key);
 

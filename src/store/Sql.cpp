@@ -65,6 +65,36 @@ QString bare(const QString& value)
 
 QString dateText(const QDate& date) { return QString("%1-%2-%3").arg(date.year()).arg(date.month()).arg(date.day()); }
 
+QStringList parseArray(const QString& text)
+{
+    QStringList out;
+    const int n = text.size();
+    if (n < 2 || text[0] != '{')
+        return out;
+    int i = 1;
+    while (i < n && text[i] != '}') {
+        QString element;
+        if (text[i] == '"') {
+            for (++i; i < n && text[i] != '"'; ++i) {
+                if (text[i] == '\\' && i + 1 < n)
+                    ++i;
+                element += text[i];
+            }
+            ++i; // the closing quote
+            out << element;
+        } else {
+            const int begin = i;
+            while (i < n && text[i] != ',' && text[i] != '}')
+                ++i;
+            element = text.mid(begin, i - begin);
+            out << (element == QLatin1String("NULL") ? QString() : element);
+        }
+        if (i < n && text[i] == ',')
+            ++i;
+    }
+    return out;
+}
+
 QDate parseDate(const QString& text)
 {
     static const QRegularExpression form(

@@ -28,6 +28,10 @@ QString literal(const QVariant& value, ColumnType type);
 // The date text of the program, year-month-day without leading zeros: 2006-5-19.
 QString dateText(const QDate& date);
 
+// The elements of a PostgreSQL array in its text form ({a,"b c","d\\"e"}); a NULL element is
+// a null string.
+QStringList parseArray(const QString& text);
+
 // Reads a date text such as 2006-5-19, 2006-05-19 or 2006/5/19; invalid date if it is none.
 QDate parseDate(const QString& text);
 

@@ -41,12 +41,5 @@ QString numberTakenText(const QString& number)
 
 QString notSaved(const QString& reason) { return reason + QStringLiteral("\n信息未保存。"); }
 
-void keepWhole(QLineEdit* box) { box->setMaxLength(std::numeric_limits<int>::max()); }
-
-void keepWhole(QComboBox* combo)
-{
-    if (combo->lineEdit())
-        keepWhole(combo->lineEdit());
-}
 
 } // namespace StudentCodes

@@ -33,8 +33,4 @@ QString numberTakenText(const QString& number);
 // What the windows add to the database's own text when a save stored nothing.
 QString notSaved(const QString& reason);
 
-// A text box that keeps every character typed or pasted: what is stored is what was typed.
-void keepWhole(QLineEdit* box);
-void keepWhole(QComboBox* combo);
-
 } // namespace StudentCodes

@@ -33,7 +33,6 @@ store::DataCombo* dataCombo(QWidget* parent, const char* name, DataControl* rows
     auto* combo = new store::DataCombo(parent);
     combo->setObjectName(QString::fromLatin1(name));
     combo->setRowSource(rows, QStringLiteral("全称"));
-    StudentCodes::keepWhole(combo);
     return combo;
 }
 
@@ -46,12 +45,7 @@ QComboBox* list(QWidget* parent, const char* name, const QStringList& entries)
     return combo;
 }
 
-QLineEdit* box(QWidget* parent, const char* name)
-{
-    QLineEdit* b = ui::textBox(parent, name);
-    StudentCodes::keepWhole(b);
-    return b;
-}
+QLineEdit* box(QWidget* parent, const char* name) { return ui::textBox(parent, name); }
 
 DataControl* dataControl(QObject* parent, const char* name)
 {

@@ -62,14 +62,12 @@ store::DataCombo* dataCombo(QWidget* parent, const char* name)
 {
     auto* combo = new store::DataCombo(parent);
     combo->setObjectName(QString::fromLatin1(name));
-    StudentCodes::keepWhole(combo);
     return combo;
 }
 
 QLineEdit* lockedBox(QWidget* parent, const char* name)
 {
     QLineEdit* box = ui::textBox(parent, name);
-    StudentCodes::keepWhole(box);
     ui::lock(box, true);
     return box;
 }
@@ -431,10 +429,23 @@ void frmsinfgl::cmdFind_Click()
     }
 }
 
+void frmsinfgl::refreshStudents()
+{
+    try {
+        rs_Sinf->refresh();
+    } catch (const DbError&) {
+        // No names or count of a student from before the search stay on screen.
+        clearFullNames();
+        stb->setText(3, QStringLiteral("0"));
+        setFoundButtons(false);
+        throw;
+    }
+}
+
 void frmsinfgl::findBy(const QString& statement, QLineEdit* box)
 {
     rs_Sinf->setRecordSource(statement);
-    rs_Sinf->refresh();
+    refreshStudents();
     if (rs_Sinf->recordCount() != 0) {
         setFoundButtons(true);
         ShowFullNames();
@@ -463,7 +474,7 @@ void frmsinfgl::findByCode(DataControl* list, store::DataCombo* combo, const QSt
     }
     chosen = store::displayText(list->field(codeField)).trimmed();
     rs_Sinf->setRecordSource(studentsHead + Sql::quote(chosen) + QStringLiteral(" order by 学号"));
-    rs_Sinf->refresh();
+    refreshStudents();
     if (rs_Sinf->recordCount() != 0) {
         showCount();
         ShowFullNames();
@@ -604,16 +615,24 @@ void frmsinfgl::showStoredValues()
 void frmsinfgl::fillEditorsFromRow()
 {
     // The editors start from the student's stored values, so that a save that changes one field
-    // keeps the others: the birth date, the political status and the three codes.
+    // keeps the others: the birth date, the political status and the three codes. A value an
+    // editor cannot show (no birth date, a political status not in the list, a code without a
+    // full name) is written back as it is stored unless the user chooses another.
+    m_filled = Filled();
     if (rs_Sinf->currentRow() < 0)
         return;
-    const QDate birth = rs_Sinf->field(QStringLiteral("出生日期")).toDate();
-    if (birth.isValid())
-        dpkBarth->setValue(birth);
-    cbmian->setCurrentIndex(cbmian->findText(rs_Sinf->field(QStringLiteral("政治面貌")).toString().trimmed()));
-    dcbXueyuan->setText(txtYx->text());
-    dcbClass->setText(txtBj->text());
-    dcbXj->setText(txtXj->text());
+    m_filled.valid = true;
+    dpkBarth->setStored(rs_Sinf->field(QStringLiteral("出生日期")));
+    m_filled.political = rs_Sinf->field(QStringLiteral("政治面貌"));
+    cbmian->setCurrentIndex(cbmian->findText(m_filled.political.toString().trimmed()));
+    m_filled.politicalIndex = cbmian->currentIndex();
+    const std::pair<store::DataCombo*, QLineEdit*> combos[] = { { dcbXueyuan, txtYx }, { dcbClass, txtBj }, { dcbXj, txtXj } };
+    const char* fields[] = { "所在院系编号", "所在班级编号", "学籍情况" };
+    for (int i = 0; i < 3; ++i) {
+        combos[i].first->setText(combos[i].second->text());
+        m_filled.names[i] = combos[i].second->text();
+        m_filled.codes[i] = rs_Sinf->field(QString::fromUtf8(fields[i]));
+    }
 }
 
 void frmsinfgl::beginNewRows()
@@ -675,8 +694,11 @@ void frmsinfgl::cmdEdit_Click()
     rs_Yxe->refresh();
     rs_Bje->setRecordSource(kAllClasses);
     rs_Bje->refresh();
+    // Pressed again while editing, it keeps what the user has chosen so far.
+    const bool editing = m_editing;
     setEditState(true);
-    fillEditorsFromRow();
+    if (!editing)
+        fillEditorsFromRow();
 }
 
 void frmsinfgl::cmdUpgrate_Click()
@@ -692,8 +714,10 @@ void frmsinfgl::cmdUpgrate_Click()
     const QString place = txtJg->text().trimmed();
     const QString phone = txtPhone->text().trimmed();
     const QString address = txtAddress->text().trimmed();
-    const QDate birth = dpkBarth->value();
-    const QString political = cbmian->currentText().trimmed();
+    const QVariant birth = dpkBarth->chosen();
+    const bool politicalKept = m_filled.valid && cbmian->currentIndex() == m_filled.politicalIndex
+        && m_filled.politicalIndex < 0;
+    const QVariant political = politicalKept ? m_filled.political : QVariant(cbmian->currentText().trimmed());
     const QString department = dcbXueyuan->text();
     const QString className = dcbClass->text();
     const QString status = dcbXj->text();
@@ -727,12 +751,24 @@ void frmsinfgl::cmdUpgrate_Click()
         rs_Sinf->setField(QStringLiteral("联系电话"), phone);
         rs_Sinf->setField(QStringLiteral("联系地址"), address);
 
-        m_savedDepartment = StudentCodes::lookUp(rs_Yxe, QStringLiteral("select 学院编码 from 院系代码表 where 全称="),
-            department, QStringLiteral("学院编码"), StudentCodes::chooseFrom(QStringLiteral("所属学院"), QStringLiteral("学院")));
-        m_savedClass = StudentCodes::lookUp(rs_Bje, QStringLiteral("select 班级代码 from 班级代码表 where 全称="),
-            className, QStringLiteral("班级代码"), StudentCodes::chooseFrom(QStringLiteral("所在班级"), QStringLiteral("班级")));
-        m_savedStatus = StudentCodes::lookUp(rs_Xj, QStringLiteral("select 代码 from 学籍变更代码表 where 全称="), status,
-            QStringLiteral("代码"), StudentCodes::chooseFrom(QStringLiteral("学籍情况"), QStringLiteral("学籍情况")));
+        // A code whose full name the list could not show, left as it was, is kept as stored.
+        QVariant codes[3];
+        const QString chosen[] = { department, className, status };
+        for (int i = 0; i < 3; ++i)
+            if (m_filled.valid && m_filled.names[i].isEmpty() && chosen[i].isEmpty())
+                codes[i] = m_filled.codes[i];
+        if (!codes[0].isValid())
+            codes[0] = StudentCodes::lookUp(rs_Yxe, QStringLiteral("select 学院编码 from 院系代码表 where 全称="), department,
+                QStringLiteral("学院编码"), StudentCodes::chooseFrom(QStringLiteral("所属学院"), QStringLiteral("学院")));
+        if (!codes[1].isValid())
+            codes[1] = StudentCodes::lookUp(rs_Bje, QStringLiteral("select 班级代码 from 班级代码表 where 全称="), className,
+                QStringLiteral("班级代码"), StudentCodes::chooseFrom(QStringLiteral("所在班级"), QStringLiteral("班级")));
+        if (!codes[2].isValid())
+            codes[2] = StudentCodes::lookUp(rs_Xj, QStringLiteral("select 代码 from 学籍变更代码表 where 全称="), status,
+                QStringLiteral("代码"), StudentCodes::chooseFrom(QStringLiteral("学籍情况"), QStringLiteral("学籍情况")));
+        m_savedDepartment = codes[0].toInt();
+        m_savedClass = codes[1].toInt();
+        m_savedStatus = codes[2].toInt();
 
         // The status-change row and the student row are stored together or not at all.
         {
@@ -740,14 +776,14 @@ void frmsinfgl::cmdUpgrate_Click()
             store::Transaction transaction(rs_Sinf->connection());
             rs_Xjbg->addNew();
             rs_Xjbg->setField(QStringLiteral("学号"), number.trimmed());
-            rs_Xjbg->setField(QStringLiteral("变更代码"), m_savedStatus);
+            rs_Xjbg->setField(QStringLiteral("变更代码"), codes[2]);
             rs_Xjbg->setField(QStringLiteral("记录时间"), QDate::currentDate());
             rs_Xjbg->update();
             rs_Xjbg->refresh();
 
-            rs_Sinf->setField(QStringLiteral("所在院系编号"), m_savedDepartment);
-            rs_Sinf->setField(QStringLiteral("所在班级编号"), m_savedClass);
-            rs_Sinf->setField(QStringLiteral("学籍情况"), m_savedStatus);
+            rs_Sinf->setField(QStringLiteral("所在院系编号"), codes[0]);
+            rs_Sinf->setField(QStringLiteral("所在班级编号"), codes[1]);
+            rs_Sinf->setField(QStringLiteral("学籍情况"), codes[2]);
             rs_Sinf->setField(QStringLiteral("政治面貌"), political);
             rs_Sinf->update();
             transaction.commit();
@@ -759,8 +795,9 @@ void frmsinfgl::cmdUpgrate_Click()
         showFullNamesOrNone();
         MsgBox::show(QStringLiteral("信息保存成功!"), QStringLiteral("成功"), MsgBox::Icon::Information);
     } catch (const DbError& error) {
+        // A refusal is explained; a lost session or a save of unknown outcome is told as it is.
         QString text = error.text();
-        if (writing) {
+        if (writing && error.isRefusal()) {
             text = StudentCodes::notSaved(text);
             try {
                 if (number.trimmed() != stored && StudentCodes::numberTaken(rs_Sinf->connection(), number.trimmed()))
@@ -769,13 +806,22 @@ void frmsinfgl::cmdUpgrate_Click()
             }
         }
         MsgBox::show(text);
-        // The status-change row begun here never stays pending, nor is it shown as stored.
+        // Nothing of the failed save stays pending, whatever fails from here on: browsing on must
+        // never write it later. Then the record sets are read again, as far as the database lets.
         rs_Xjbg->cancel();
-        if (writing)
-            rs_Xjbg->refresh();
         rs_Sinf->cancel();
-        rs_Sinf->refresh();
-        showFullNamesOrNone();
+        try {
+            if (writing)
+                rs_Xjbg->refresh();
+        } catch (const DbError&) {
+        }
+        try {
+            rs_Sinf->refresh();
+            showFullNamesOrNone();
+        } catch (const DbError&) {
+            clearFullNames();
+            stb->setText(3, QStringLiteral("0"));
+        }
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include "platform/Form.h"
 
+#include <QVariant>
+
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -74,6 +76,7 @@ private:
     void setEditState(bool editing);
     void showStoredValues();
     void fillEditorsFromRow();
+    void refreshStudents();
     void findBy(const QString& statement, QLineEdit* box);
     void findByCode(store::DataControl* list, store::DataCombo* combo, const QString& lookUpHead,
         const QString& codeField, const QString& listStatement, const QString& studentsHead, QString& chosen,
@@ -140,4 +143,12 @@ private:
     int m_savedClass = 0;
     int m_savedStatus = 0;
     bool m_editing = false;
+    // What the editors were filled with when editing began.
+    struct Filled {
+        bool valid = false;
+        QVariant political;
+        int politicalIndex = -1;
+        QString names[3]; // department, class, status: the full names shown
+        QVariant codes[3]; // and the codes stored
+    } m_filled;
 };

@@ -1089,6 +1089,12 @@ void tst_store::statementAnalysis()
     shape = Sql::analyse(QStringLiteral("select * from 学生个人信息表 where 姓名='a'' order by x'"));
     QVERIFY(shape.orderTerms.isEmpty());
 
+    // Keys come from PostgreSQL as one array in its text form.
+    QCOMPARE(Sql::parseArray(QStringLiteral("{2006001,\"a, b\",\"say \\\"hi\\\"\",\"back\\\\slash\",NULL,\"{}\"}")),
+        (QStringList { QStringLiteral("2006001"), QStringLiteral("a, b"), QStringLiteral("say \"hi\""),
+            QStringLiteral("back\\slash"), QString(), QStringLiteral("{}") }));
+    QCOMPARE(Sql::parseArray(QStringLiteral("{}")), QStringList());
+
     QCOMPARE(Sql::adapt(QStringLiteral("select * from 学生成绩表 where 学号=2006001"), store::Engine::PostgreSQL),
         QStringLiteral("select * from 学生成绩表 where 学号='2006001'"));
     QCOMPARE(Sql::adapt(QStringLiteral("select * from 学生成绩表 where 考试时间 between '2006-5-19' and '2006-5-9'"),

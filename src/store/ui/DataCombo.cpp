@@ -2,6 +2,7 @@
 
 #include "../DataControl.h"
 #include "../RecordModel.h"
+#include "platform/Widgets.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -12,6 +13,7 @@ DataCombo::DataCombo(QWidget* parent)
     : QComboBox(parent)
 {
     setEditable(true);
+    ui::takeWhole(lineEdit());
     setInsertPolicy(NoInsert);
     setMaxVisibleItems(20);
     setSizeAdjustPolicy(AdjustToMinimumContentsLengthWithIcon);

@@ -4,9 +4,12 @@
 #include "../DbError.h"
 #include "../RecordModel.h"
 #include "platform/KeyCode.h"
+#include "platform/Widgets.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QStyledItemDelegate>
 #include <QMouseEvent>
 
 namespace store {
@@ -17,6 +20,32 @@ std::function<void(const QString&)>& reporter()
     static std::function<void(const QString&)> r;
     return r;
 }
+
+// Cells are edited as the text the grid shows, whatever the column's type: a score is typed as a
+// person writes it, and what the column refuses is refused by the record set with its message
+// (a spin box would cut "1e999" or "abc" to a number silently).
+class CellEditor : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override
+    {
+        auto* editor = new QLineEdit(parent);
+        editor->setFrame(false);
+        ui::takeWhole(editor);
+        return editor;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        static_cast<QLineEdit*>(editor)->setText(index.data(Qt::DisplayRole).toString());
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        const QString text = static_cast<QLineEdit*>(editor)->text();
+        if (text != index.data(Qt::DisplayRole).toString())
+            model->setData(index, text, Qt::EditRole);
+    }
+};
 } // namespace
 
 void DataGrid::setErrorReporter(std::function<void(const QString&)> r) { reporter() = std::move(r); }
@@ -40,6 +69,7 @@ DataGrid::DataGrid(QWidget* parent)
     verticalHeader()->setVisible(false);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(true);
+    setItemDelegate(new CellEditor(this));
 }
 
 void DataGrid::setDataSource(DataControl* control)
