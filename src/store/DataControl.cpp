@@ -161,8 +161,13 @@ int DataControl::serverCount()
     if (m_total >= 0)
         return m_total;
     Connection& db = connection();
-    const auto counted = db.select(m_countStatement);
-    int count = counted.rows.isEmpty() ? 0 : counted.rows[0].value(0).toInt();
+    // Keys that the database does not number are all taken at once, whatever their number: only
+    // numbered ones can be told apart from rows added later.
+    int count = 0;
+    if (!m_newerStatement.isEmpty()) {
+        const auto counted = db.select(m_countStatement);
+        count = counted.rows.isEmpty() ? 0 : counted.rows[0].value(0).toInt();
+    }
     if (m_newerStatement.isEmpty() || count <= gEagerKeys) {
         // All the keys in one statement: the membership of the refresh, exactly.
         m_keys.readAll(db, true);
