@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench format clean
+.PHONY: all deps build run test sanitize bench format clean
 
 all: build
 
@@ -22,6 +22,15 @@ run: build
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j 2
 
+# The whole suite again, on a Debug build with AddressSanitizer and UndefinedBehaviorSanitizer
+# in a build folder of its own.
+SANITIZE_BUILD ?= build-asan
+sanitize: deps
+	@cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DORLENTA_SANITIZE=ON >/dev/null
+	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	@cd $(SANITIZE_BUILD) && ASAN_OPTIONS=abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --output-on-failure -j 2
+
 # Benchmark figures on a cached database of 100,000 students (not a test).
 bench: build
 	@$(BUILD)/orlenta-bench
@@ -30,4 +39,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf $(BUILD)
+	@rm -rf $(BUILD) $(SANITIZE_BUILD)
