@@ -127,8 +127,14 @@ void frmglyadd::cmdSave_Click()
         rs->setField(QStringLiteral("style"), cbstyle->currentText().trimmed());
         // The table refuses a second account of the same name; the refused row is not stored.
         rs->update();
-    } catch (const store::DbError&) {
+    } catch (const store::DbError& error) {
         freshRow(nullptr);
+        if (!error.isRefusal()) {
+            // The server went: the account may be stored or not; saying the name is taken would
+            // be a guess.
+            reportFailure(error.text());
+            return;
+        }
         MsgBox::show(QStringLiteral("该用户名已存在,请更换一个新用户名!"), QStringLiteral("注意"), MsgBox::Icon::Information);
         cmdClear_Click();
         return;

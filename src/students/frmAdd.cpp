@@ -268,7 +268,7 @@ void frmAdd::cmdSave_Click()
         platform::Forms::unload(this);
     } catch (const DbError& error) {
         QString text = error.text();
-        if (writing) {
+        if (writing && error.isRefusal()) {
             text = StudentCodes::notSaved(text);
             try {
                 if (StudentCodes::numberTaken(rs_Sinf->connection(), number))

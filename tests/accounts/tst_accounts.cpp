@@ -4,10 +4,12 @@
 #include "platform/Forms.h"
 #include "shell/BasVal.h"
 #include "store/DataControl.h"
+#include "store/ui/DataGrid.h"
 #include "store/RecordModel.h"
 #include "store/Sql.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
@@ -112,6 +114,7 @@ private Q_SLOTS:
     void nextSignInUsesTheNewPassword();
     void refusedPasswordWriteClaimsNoSuccess();
     void keyboard();
+    void textsAreTakenWholeAndWithoutNul();
     void screens();
 };
 
@@ -429,6 +432,59 @@ void tst_accounts::refusedPasswordWriteClaimsNoSuccess()
     QCOMPARE(Gui::boxes().size(), 3);
     QVERIFY(!Gui::boxTexts().contains(QStringLiteral("密码更新成功!")));
     QCOMPARE(TestDb::count(QStringLiteral("管理员身份认证表")), 1);
+}
+
+void tst_accounts::textsAreTakenWholeAndWithoutNul()
+{
+    // Far beyond a line edit's own limit of 32,767 characters: stored whole, or not at all.
+    QString longName, longPassword;
+    while (longName.size() < 40000)
+        longName += QStringLiteral("很长的用户名O'Neil;");
+    while (longPassword.size() < 50000)
+        longPassword += QStringLiteral("密码%_\\");
+    platform::Form* gly = openGly();
+    platform::Form* add = openAdd(gly);
+    fillIn(add, longName, longPassword, 1);
+    QCOMPARE(Gui::text(add, QStringLiteral("txtName")).size(), longName.size());
+    Gui::press(add, QStringLiteral("cmdSave"));
+    QCOMPARE(stored("pwd", longName).toString(), longPassword);
+
+    // A NUL typed or pasted goes at once: the box shows what is stored.
+    add = openAdd(gly);
+    auto* name = Gui::control<QLineEdit>(add, QStringLiteral("txtName"));
+    name->insert(QStringLiteral("nu") + QChar(0) + QStringLiteral("ll"));
+    QCOMPARE(name->text(), QStringLiteral("null"));
+    QCOMPARE(name->cursorPosition(), 4);
+    Gui::type(add, QStringLiteral("txtPass"), QStringLiteral("p") + QChar(0) + QStringLiteral("w"));
+    QCOMPARE(Gui::text(add, QStringLiteral("txtPass")), QStringLiteral("pw"));
+    Gui::control<QComboBox>(add, QStringLiteral("cbstyle"))->setCurrentIndex(1);
+    Gui::press(add, QStringLiteral("cmdSave"));
+    QCOMPARE(stored("pwd", QStringLiteral("null")).toString(), QStringLiteral("pw"));
+
+    // The grid's cell editor takes a long text whole too.
+    Gui::press(gly, QStringLiteral("cmdEdit"));
+    store::DataControl* rs = accounts(gly);
+    auto* grid = Gui::control<store::DataGrid>(gly, QStringLiteral("dtgGly"));
+    const QModelIndex cell = grid->model()->index(rowOf(rs, QStringLiteral("null")), rs->fieldIndex(QStringLiteral("pwd")));
+    grid->setCurrentIndex(cell);
+    grid->edit(cell);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QVERIFY(editor);
+    QCOMPARE(editor->text(), QStringLiteral("pw"));
+    editor->setText(longPassword + QChar(0));
+    QTest::keyClick(editor, Qt::Key_Return);
+    Gui::settle(); // the delegate commits on the next turn of the event loop
+    Gui::press(gly, QStringLiteral("cmdUpdate"));
+    QCOMPARE(Gui::boxTexts().last(), QStringLiteral("更新成功!"));
+    QCOMPARE(stored("pwd", QStringLiteral("null")).toString(), longPassword);
+
+    // The password change takes it whole, and the staff sign-in compares it whole.
+    platform::Forms::discardAll();
+    platform::Form* change = openPassword(QStringLiteral("null"));
+    setPasswords(change, longPassword + QStringLiteral("!"), longPassword + QStringLiteral("!"));
+    Gui::press(change, QStringLiteral("cmdYes"));
+    QCOMPARE(Gui::boxTexts().last(), QStringLiteral("密码更新成功!"));
+    QCOMPARE(stored("pwd", QStringLiteral("null")).toString(), longPassword + QStringLiteral("!"));
 }
 
 void tst_accounts::keyboard()

@@ -84,6 +84,7 @@ private Q_SLOTS:
     void nullPasswordNeverSignsIn();
     void injectedNameNeverSignsIn();
     void nameWithAQuoteSignsIn();
+    void longNamesAndPasswordsSignInWhole();
     void twoWrongPasswordsThenAnyAttemptEnds();
     void unknownNamesNeverReachTheLimit();
     void signInExitQuestion();
@@ -260,6 +261,23 @@ void tst_shell::nameWithAQuoteSignsIn()
     signIn(load, QStringLiteral("O'Neil"), QStringLiteral("it's"));
     QVERIFY(Gui::boxes().isEmpty());
     QCOMPARE(BasVal::UserName, QStringLiteral("O'Neil"));
+    QCOMPARE(Gui::loadedWindows(), QStringList { QStringLiteral("frmmain") });
+}
+
+void tst_shell::longNamesAndPasswordsSignInWhole()
+{
+    // Names and passwords beyond a line edit's own 32,767 characters are compared whole: a
+    // password cut short must not sign in.
+    QString name(40000, QChar(u'名'));
+    QString password(40000, QChar(u'密'));
+    addAccount(name, password, QStringLiteral("一般用户"));
+    platform::Form* load = openStaffSignIn();
+    signIn(load, name, password.left(39999));
+    QCOMPARE(Gui::boxTexts(), QStringList { QStringLiteral("您的用户名或密码有误,请重行输入!") });
+    // A NUL pasted with the password is dropped as it comes: the box holds what was stored.
+    signIn(load, name, password.left(20000) + QChar(0) + password.mid(20000));
+    QCOMPARE(Gui::text(load, QStringLiteral("txtpwd")).size(), 0); // cleared by the sign-in
+    QCOMPARE(BasVal::UserName, name);
     QCOMPARE(Gui::loadedWindows(), QStringList { QStringLiteral("frmmain") });
 }
 

@@ -132,6 +132,7 @@ private Q_SLOTS:
     void passwordChange();
     void emptyPasswordQuestion();
     void refusedWriteIsToldAndNeverCalledSuccess();
+    void longFieldsAreShownWhole();
     void nextSignInTakesTheNewPassword();
     void closingTheOwnWindowEndsTheProgram();
     void screens();
@@ -517,6 +518,15 @@ void tst_student::emptyPasswordQuestion()
     platform::Forms::discardAll();
     signIn(openStudentSignIn(), QStringLiteral("2006001"), QString());
     QCOMPARE(Gui::loadedWindows(), QStringList { QStringLiteral("frmStudent") });
+}
+
+void tst_student::longFieldsAreShownWhole()
+{
+    addStudent({});
+    const QString address = QString(40000, QChar(u'路'));
+    TestDb::exec(QStringLiteral("update 学生个人信息表 set 联系地址=%1").arg(quote(address)));
+    platform::Form* own = openOwnWindow();
+    QCOMPARE(Gui::text(own, QStringLiteral("txtAddress")), address);
 }
 
 void tst_student::refusedWriteIsToldAndNeverCalledSuccess()

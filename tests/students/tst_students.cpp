@@ -1,4 +1,5 @@
 #include "support/Gui.h"
+#include "support/PgProxy.h"
 #include "support/TestDb.h"
 
 #include "platform/Forms.h"
@@ -141,6 +142,9 @@ private Q_SLOTS:
     void refusedSaveWritesNoStatusRow();
     void editedTextsAreStoredWhole();
     void deleteAsksAndRemovesOnlyTheStudent();
+    void failedSaveLeavesNothingPending();
+    void serverGoneDuringSaveLeavesNothingPending();
+    void editorsKeepWhatTheyCannotShow();
 
     void newStudentIsStoredWithItsPlaceholderRows();
     void newStudentFromTheMainWindow();
@@ -628,6 +632,112 @@ void tst_students::editedTextsAreStoredWhole()
     QCOMPARE(studentField(QStringLiteral("2006001"), QStringLiteral("联系地址")).toString(), address.trimmed());
     QCOMPARE(studentField(QStringLiteral("2006001"), QStringLiteral("姓名")).toString(), QStringLiteral("O'Neil"));
     QCOMPARE(text(w, "txtAddress"), address.trimmed());
+}
+
+void tst_students::failedSaveLeavesNothingPending()
+{
+    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    addStudent(QStringLiteral("2006002"), QStringLiteral("李四"));
+    platform::Form* w = open(QStringLiteral("frmsinfgl"));
+    press(w, "cmdEdit");
+    type(w, "txtPhone", QStringLiteral("110"));
+    // The status table goes from under the save: its row is refused, and so is reading it again.
+    TestDb::exec(QStringLiteral("alter table 学籍变更信息表 rename to 学籍变更信息表旧"));
+    press(w, "cmdUpgrate");
+    QVERIFY(Gui::boxTexts().last().endsWith(QStringLiteral("信息未保存。")));
+    TestDb::exec(QStringLiteral("alter table 学籍变更信息表旧 rename to 学籍变更信息表"));
+    // Browsing on never writes what the failed save left behind.
+    press(w, "cmdNext");
+    press(w, "cmdPreive");
+    QCOMPARE(text(w, "txtPhone"), QStringLiteral("025-1234"));
+    QCOMPARE(studentField(QStringLiteral("2006001"), QStringLiteral("联系电话")).toString(), QStringLiteral("025-1234"));
+    QCOMPARE(rows(QStringLiteral("学籍变更信息表")), 0);
+    QVERIFY(!enabled(w, "cmdUpgrate") && enabled(w, "cmdEdit"));
+}
+
+void tst_students::serverGoneDuringSaveLeavesNothingPending()
+{
+    if (TestDb::engine() != store::Engine::PostgreSQL)
+        QSKIP("a server to lose: the SQLite file has none");
+    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    addStudent(QStringLiteral("2006002"), QStringLiteral("李四"));
+    PgProxy proxy(TestDb::pgSocketFile());
+    TestDb::addProxySource(QStringLiteral("Orlenta"), proxy.port());
+    platform::Form* w = open(QStringLiteral("frmsinfgl"));
+    QCOMPARE(proxy.sessions(), 1);
+    press(w, "cmdEdit");
+    type(w, "txtPhone", QStringLiteral("110"));
+    // The server goes down as the status row is sent, and stays down while the window recovers.
+    proxy.loseReplyTo("INSERT INTO 学籍变更信息表", true);
+    press(w, "cmdUpgrate");
+    QVERIFY2(Gui::boxTexts().last().startsWith(QStringLiteral("与数据库服务器的连接已断开")), qPrintable(Gui::boxTexts().last()));
+    QVERIFY(!Gui::boxTexts().contains(kSaved));
+    QCOMPARE(text(w, "txtYx"), QString()); // no names of a student that is not shown
+    QCOMPARE(panel(w, 3), QStringLiteral("0"));
+
+    // The server is back: browsing on writes nothing, and a new search shows the stored row.
+    proxy.refuse(false);
+    press(w, "cmdNext");
+    QCOMPARE(Gui::boxTexts().last(), QStringLiteral("当前没有有效记录供浏览!"));
+    findNumber(w, QStringLiteral("2006001"));
+    QCOMPARE(text(w, "txtPhone"), QStringLiteral("025-1234"));
+    QCOMPARE(studentField(QStringLiteral("2006001"), QStringLiteral("联系电话")).toString(), QStringLiteral("025-1234"));
+    QCOMPARE(rows(QStringLiteral("学籍变更信息表")), 0);
+    platform::Forms::discardAll();
+    TestDb::restoreSources();
+}
+
+void tst_students::editorsKeepWhatTheyCannotShow()
+{
+    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    addStudent(QStringLiteral("2006002"), QStringLiteral("李四"));
+    addStudent(QStringLiteral("2006003"), QStringLiteral("王五"));
+    addStudent(QStringLiteral("2006004"), QStringLiteral("赵六"));
+    // No birth date, a political status not in the list, a class without a full name; dates
+    // before and after the picker's range.
+    TestDb::exec(QStringLiteral("update 学生个人信息表 set 出生日期=NULL, 政治面貌='无党派人士', 所在班级编号=99 where 学号='2006002'"));
+    TestDb::exec(QStringLiteral("update 学生个人信息表 set 出生日期='1850-05-05', 政治面貌=NULL where 学号='2006003'"));
+    TestDb::exec(QStringLiteral("update 学生个人信息表 set 出生日期='3100-01-02' where 学号='2006004'"));
+    platform::Form* w = open(QStringLiteral("frmsinfgl"));
+    auto* picker = c<store::DatePicker>(w, "dpkBarth");
+
+    // Student A is edited and reset; B, who has no birth date, is saved with a new phone.
+    press(w, "cmdEdit");
+    QCOMPARE(picker->value(), QDate(1988, 3, 7));
+    press(w, "cmdClear");
+    press(w, "cmdNext");
+    press(w, "cmdEdit");
+    QCOMPARE(picker->text().trimmed(), QString());
+    type(w, "txtPhone", QStringLiteral("120"));
+    press(w, "cmdUpgrate");
+    QCOMPARE(Gui::boxTexts().last(), kSaved);
+    QVERIFY(studentField(QStringLiteral("2006002"), QStringLiteral("出生日期")).isNull());
+    QCOMPARE(studentField(QStringLiteral("2006002"), QStringLiteral("政治面貌")).toString(), QStringLiteral("无党派人士"));
+    QCOMPARE(studentField(QStringLiteral("2006002"), QStringLiteral("所在班级编号")).toInt(), 99);
+    QCOMPARE(studentField(QStringLiteral("2006002"), QStringLiteral("联系电话")).toString(), QStringLiteral("120"));
+
+    // Dates the picker cannot reach are shown as they are and kept.
+    for (const auto& [number, birth] : { std::pair { "2006003", QDate(1850, 5, 5) }, std::pair { "2006004", QDate(3100, 1, 2) } }) {
+        findNumber(w, QString::fromLatin1(number));
+        press(w, "cmdEdit");
+        QCOMPARE(picker->text(), store::Sql::dateText(birth));
+        type(w, "txtJg", QStringLiteral("北京"));
+        press(w, "cmdUpgrate");
+        QCOMPARE(Gui::boxTexts().last(), kSaved);
+        QCOMPARE(studentField(QString::fromLatin1(number), QStringLiteral("出生日期")).toDate(), birth);
+    }
+    QVERIFY(studentField(QStringLiteral("2006003"), QStringLiteral("政治面貌")).isNull());
+
+    // A date the user picks is stored; pressing 编辑 again keeps what was chosen.
+    findNumber(w, QStringLiteral("2006003"));
+    press(w, "cmdEdit");
+    picker->setDate(QDate(1999, 9, 9));
+    c<QComboBox>(w, "cbmian")->setCurrentIndex(2);
+    press(w, "cmdEdit");
+    QCOMPARE(picker->value(), QDate(1999, 9, 9));
+    press(w, "cmdUpgrate");
+    QCOMPARE(studentField(QStringLiteral("2006003"), QStringLiteral("出生日期")).toDate(), QDate(1999, 9, 9));
+    QCOMPARE(studentField(QStringLiteral("2006003"), QStringLiteral("政治面貌")).toString(), QStringLiteral("党员"));
 }
 
 void tst_students::deleteAsksAndRemovesOnlyTheStudent()

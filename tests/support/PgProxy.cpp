@@ -46,10 +46,11 @@ void PgProxy::wake()
     [[maybe_unused]] const auto written = ::write(m_wake[1], &byte, 1);
 }
 
-void PgProxy::loseReplyTo(const QByteArray& marker)
+void PgProxy::loseReplyTo(const QByteArray& marker, bool thenRefuse)
 {
     std::lock_guard<std::mutex> guard(m_lock);
     m_marker = marker;
+    m_refuseAfterLoss = thenRefuse;
 }
 
 void PgProxy::cutAll()
@@ -114,6 +115,9 @@ void PgProxy::run()
                     [[maybe_unused]] const auto sent = ::write(s.server, buffer, size_t(n));
                 } else if (s.losing) {
                     close(s); // the server did it; its reply is lost with the session
+                    std::lock_guard<std::mutex> guard(m_lock);
+                    if (m_refuseAfterLoss)
+                        m_refusing = true;
                 } else {
                     [[maybe_unused]] const auto sent = ::write(s.client, buffer, size_t(n));
                 }
@@ -138,6 +142,7 @@ void PgProxy::run()
                 continue;
             }
             sessions.push_back({ client, server });
+            ++m_sessions;
         }
     }
     for (Session& s : sessions)

@@ -19,10 +19,12 @@ public:
     PgProxy& operator=(const PgProxy&) = delete;
 
     quint16 port() const { return m_port; }
+    int sessions() const { return m_sessions; } // carried since it started
 
     // The next statement sent that contains `marker` reaches the server; the server's reply is
-    // dropped and the session is cut.
-    void loseReplyTo(const QByteArray& marker);
+    // dropped and the session is cut. With thenRefuse, the server is unreachable from then on
+    // (until refuse(false)), as when it goes down in the middle of a save.
+    void loseReplyTo(const QByteArray& marker, bool thenRefuse = false);
     // Every session carried now is cut, as a server restart does.
     void cutAll();
     // New sessions are refused (closed as soon as they come), as while a server is down.
@@ -39,7 +41,9 @@ private:
     std::atomic<bool> m_stop { false };
     std::atomic<bool> m_refusing { false };
     std::atomic<bool> m_cut { false };
+    std::atomic<int> m_sessions { 0 };
     std::mutex m_lock;
     QByteArray m_marker;
+    bool m_refuseAfterLoss = false;
     std::thread m_thread;
 };

@@ -12,6 +12,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <odbcinst.h>
 
 namespace {
 
@@ -21,8 +22,7 @@ struct State {
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<store::Connection> admin;
     QString pgSocket, pgDatabase;
-    QString sources; // the odbc.ini as set up
-    QString extra;   // proxy sources added since
+    QStringList rerouted; // data sources sent through a proxy
 };
 State& state()
 {
@@ -94,7 +94,6 @@ void TestDb::setUp()
         dsn = QStringLiteral("[Orlenta]\nDriver=SQLite3\nDatabase=%1/orlenta.db\nTimeout=30000\n").arg(dir);
     }
     qAddPostRoutine(dropDatabase);
-    s.sources = dsn;
     writeFile(dir + "/odbc.ini", dsn);
     qputenv("ODBCSYSINI", dir.toUtf8());
     qputenv("ODBCINI", (dir + "/odbc.ini").toUtf8());
@@ -125,31 +124,34 @@ QString TestDb::pgSocketFile()
     return state().pgSocket.isEmpty() ? QString() : state().pgSocket + QStringLiteral("/.s.PGSQL.5432");
 }
 
+namespace {
+// Written through unixODBC itself, which caches what it read of odbc.ini and forgets it only when
+// it writes the file.
+void setSource(const QString& name, const QString& server, const QString& port)
+{
+    const QByteArray section = name.toUtf8();
+    const QByteArray values[][2] = { { "Driver", "PostgreSQL Unicode" }, { "Servername", server.toUtf8() },
+        { "Port", port.toUtf8() }, { "Database", state().pgDatabase.toUtf8() }, { "Username", "postgres" },
+        { "SSLmode", "disable" }, { "UseDeclareFetch", "0" }, { "Debug", "0" }, { "CommLog", "0" } };
+    for (const auto& [key, value] : values)
+        if (!SQLWritePrivateProfileString(section.constData(), key.constData(), value.constData(), "odbc.ini"))
+            qFatal("cannot write the data source %s", section.constData());
+}
+} // namespace
+
 void TestDb::addProxySource(const QString& name, quint16 port)
 {
-    State& s = state();
-    const QString section = QStringLiteral("[%1]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=%2\nDatabase=%3\n"
-                                           "Username=postgres\nPassword=\nSSLmode=disable\nUseDeclareFetch=0\n"
-                                           "Debug=0\nCommLog=0\n\n")
-                                .arg(name)
-                                .arg(port)
-                                .arg(s.pgDatabase);
-    s.extra += section;
-    // The sources as set up, but for those named again here.
-    QString kept;
-    for (const QString& part : s.sources.split(QLatin1Char('['), Qt::SkipEmptyParts)) {
-        const QString partName = part.section(QLatin1Char(']'), 0, 0);
-        if (!s.extra.contains(QLatin1Char('[') + partName + QLatin1Char(']')))
-            kept += QLatin1Char('[') + part;
-    }
-    writeFile(s.dir->path() + "/odbc.ini", s.extra + kept);
+    setSource(name, QStringLiteral("127.0.0.1"), QString::number(port));
+    state().rerouted << name;
 }
 
 void TestDb::restoreSources()
 {
     State& s = state();
-    s.extra.clear();
-    writeFile(s.dir->path() + "/odbc.ini", s.sources);
+    for (const QString& name : std::as_const(s.rerouted))
+        if (name == QLatin1String("Orlenta"))
+            setSource(name, s.pgSocket, QStringLiteral("5432"));
+    s.rerouted.clear();
 }
 
 store::Engine TestDb::engine() { return admin().engine(); }
