@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QAbstractButton>
+#include <QDate>
 #include <QLineEdit>
 #include <QProcess>
 #include <QRadioButton>
@@ -150,6 +151,7 @@ public:
     Postgres(const QString& socket, const QString& database)
     {
         m_db = PQconnectdb(QStringLiteral("host=%1 dbname=%2 user=postgres").arg(socket, database).toUtf8().constData());
+        PQsetNoticeProcessor(m_db, [](void*, const char*) {}, nullptr); // "does not exist, skipping" and the like
     }
     ~Postgres() { PQfinish(m_db); }
     int read(const QString& sql)
@@ -422,6 +424,145 @@ void walk()
     figure("score_walk_peak_rss_mb", peakRssMb(), "MB");
 }
 
+// ---- the office soak ----------------------------------------------------------------------
+//
+// Four workstations save the student window's way (a status-change row and the student row in
+// one transaction, read before written) 200 times each, on 20 shared students: each save adds
+// one to a counter column (联系电话 or 籍贯, alternately) as read. Refused saves are real
+// conflicts (the same column changed meanwhile); a lost update would leave the counters' sum
+// below the saves.
+
+constexpr int kSoakWriters = 4;
+constexpr int kSoakSaves = 200;
+constexpr int kSoakStudents = 20;
+
+void pointSoakSource(const Setting& s)
+{
+    Setting soak = s;
+    QDir().mkpath(s.dir());
+    QFile inst(s.dir() + "/odbcinst.ini");
+    inst.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    inst.write(QStringLiteral("[SQLite3]\nDriver=%1\n\n[PostgreSQL Unicode]\nDriver=%2\nDebug=0\nCommLog=0\n")
+                   .arg(QStringLiteral(ORLENTA_SQLITE_ODBC), QStringLiteral(ORLENTA_PSQL_ODBC))
+                   .toUtf8());
+    inst.close();
+    QFile ini(s.dir() + "/soak.ini");
+    ini.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    if (s.engine == "sqlite")
+        ini.write(QStringLiteral("[Orlenta]\nDriver=SQLite3\nDatabase=%1/soak.db\n").arg(s.dir()).toUtf8());
+    else
+        ini.write(QStringLiteral("[Orlenta]\nDriver=PostgreSQL Unicode\nServername=%1\nPort=5432\nDatabase=orlenta_soak\n"
+                                 "Username=postgres\nUseDeclareFetch=0\nDebug=0\nCommLog=0\n")
+                      .arg(s.pgSocket())
+                      .toUtf8());
+    ini.close();
+    qputenv("ODBCSYSINI", s.dir().toUtf8());
+    qputenv("ODBCINI", (s.dir() + "/soak.ini").toUtf8());
+}
+
+QString soakStudent(int i) { return QStringLiteral("%1").arg(2099000 + i); }
+
+int soakWriter(int writer)
+{
+    auto db = std::make_shared<store::Connection>();
+    store::DataControl student(db), status(db);
+    status.setRecordSource(QStringLiteral("select * from 学籍变更信息表 where 学号='none'"));
+    status.refresh();
+    int saved = 0, refused = 0, failed = 0;
+    for (int i = 0; i < kSoakSaves; ++i) {
+        const QString number = soakStudent((writer * 7 + i) % kSoakStudents);
+        const QString column = (i + writer) % 2 ? QStringLiteral("籍贯") : QStringLiteral("联系电话");
+        try {
+            student.setRecordSource(QStringLiteral("select * from 学生个人信息表 where 学号='%1'").arg(number));
+            student.refresh();
+            const int counter = student.field(column).toString().toInt();
+            store::Transaction transaction(*db);
+            status.addNew();
+            status.setField(QStringLiteral("学号"), number);
+            status.setField(QStringLiteral("变更代码"), 1);
+            status.setField(QStringLiteral("记录时间"), QDate::currentDate());
+            status.update();
+            status.refresh();
+            student.setField(column, QString::number(counter + 1));
+            student.update();
+            transaction.commit();
+            ++saved;
+        } catch (const store::DbError& error) {
+            status.cancel();
+            student.cancel();
+            if (error.text().contains(QStringLiteral("其他用户")))
+                ++refused;
+            else {
+                ++failed;
+                if (failed <= 3)
+                    say(QStringLiteral("# writer %1: %2").arg(writer).arg(error.text().section('\n', 0, 0)));
+            }
+        }
+    }
+    say(QStringLiteral("soak %1 %2 %3").arg(saved).arg(refused).arg(failed));
+    return 0;
+}
+
+int soak(const Setting& s)
+{
+    if (s.engine == "postgres") {
+        Postgres admin(s.pgSocket(), "postgres");
+        admin.read(QStringLiteral("DROP DATABASE IF EXISTS orlenta_soak WITH (FORCE)"));
+        admin.read(QStringLiteral("CREATE DATABASE orlenta_soak ENCODING 'UTF8' TEMPLATE template0"));
+    } else {
+        for (const char* suffix : { "", "-wal", "-shm" })
+            QFile::remove(s.dir() + QStringLiteral("/soak.db") + QString::fromLatin1(suffix));
+    }
+    {
+        store::Connection db;
+        store::Setup::init(db);
+        for (int i = 0; i < kSoakStudents; ++i)
+            db.execute(QStringLiteral("insert into 学生个人信息表 (学号, 姓名, 联系电话, 籍贯, 所在院系编号, 所在班级编号, 学籍情况) "
+                                      "values ('%1', '同学%2', '0', '0', 1, 1, 1)")
+                           .arg(soakStudent(i))
+                           .arg(i));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    QVector<QProcess*> writers;
+    for (int w = 0; w < kSoakWriters; ++w) {
+        auto* p = new QProcess;
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start(QCoreApplication::applicationFilePath(),
+            { "--child", "soak-writer", s.engine, QString::number(s.students), QString::number(w) });
+        writers << p;
+    }
+    int saved = 0, refused = 0, failed = 0;
+    for (QProcess* p : writers) {
+        p->waitForFinished(-1);
+        for (const QString& line : QString::fromUtf8(p->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
+            if (!line.startsWith(QLatin1String("soak "))) {
+                say(line);
+                continue;
+            }
+            const QStringList n = line.split(' ');
+            saved += n.value(1).toInt();
+            refused += n.value(2).toInt();
+            failed += n.value(3).toInt();
+        }
+        delete p;
+    }
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    store::Connection db;
+    const auto sum = db.select(QStringLiteral("select 联系电话, 籍贯 from 学生个人信息表"));
+    int counted = 0;
+    for (const auto& row : sum.rows)
+        counted += row.value(0).toString().toInt() + row.value(1).toString().toInt();
+    const int statusRows = db.select(QStringLiteral("select count(*) from 学籍变更信息表")).rows.value(0).value(0).toInt();
+    figure("soak_saved", saved, "saves");
+    figure("soak_refused_conflict", refused, "saves");
+    figure("soak_failed", failed, "saves");
+    figure("soak_lost", saved - counted, "updates");
+    figure("soak_status_rows_unmatched", statusRows - saved, "rows");
+    figure("soak_s", seconds, "s");
+    return 0;
+}
+
 // Process start until the identity window is shown, measured from outside.
 double startup()
 {
@@ -453,6 +594,13 @@ int child(const QStringList& args)
     Setting s;
     s.engine = args.value(1);
     s.students = args.value(2).toInt();
+    if (args.value(0) == "soak" || args.value(0) == "soak-writer") {
+        if (s.engine == "postgres" && args.value(0) == "soak"
+            && QProcess::execute(QStringLiteral(ORLENTA_SOURCE_DIR "/scripts/pg-cluster.sh"), { "start", s.dir() }) != 0)
+            return 1;
+        pointSoakSource(s);
+        return args.value(0) == "soak" ? soak(s) : soakWriter(args.value(3).toInt());
+    }
     if (!prepare(s))
         return 1;
     Application::prepare();
@@ -503,7 +651,8 @@ int main(int argc, char** argv)
         say(QStringLiteral("# engine %1").arg(engine));
         if (runChild({ "--child", "prepare", engine, QString::number(students) }) != 0
             || runChild({ "--child", "measure", engine, QString::number(students) }) != 0
-            || runChild({ "--child", "walk", engine, QString::number(students) }) != 0) {
+            || runChild({ "--child", "walk", engine, QString::number(students) }) != 0
+            || runChild({ "--child", "soak", engine, QString::number(students) }) != 0) {
             say(QStringLiteral("# %1: could not measure").arg(engine));
             ++failed;
         }
