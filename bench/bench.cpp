@@ -9,10 +9,13 @@
 
 #include "app/Application.h"
 #include "platform/Forms.h"
+#include "platform/MsgBox.h"
 #include "store/Connection.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
 #include "store/Setup.h"
+#include "store/UserQuery.h"
+#include "store/ui/DataCombo.h"
 #include "store/ui/DataGrid.h"
 
 #include <QCoreApplication>
@@ -20,8 +23,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
 #include <QDate>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QRadioButton>
 #include <QTextStream>
@@ -242,6 +248,118 @@ QString someStudent()
     return rs.field(QStringLiteral("学号")).toString();
 }
 
+// ---- the award, status and user-query windows --------------------------------------------
+
+// Shows a window and waits until it is the active one (its activation reads what it shows),
+// then paints it: the grids ask for their first rows and the row count.
+double showActive(const std::function<platform::Form*()>& show)
+{
+    QElapsedTimer clock;
+    clock.start();
+    platform::Form* form = show();
+    while (!form->isActiveWindow() && clock.elapsed() < 2000)
+        QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    form->repaint();
+    return clock.nsecsElapsed() / 1e6;
+}
+
+void discardWindows()
+{
+    platform::Forms::discardAll();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void measureRecords(const Setting& s)
+{
+    const QString changes
+        = QStringLiteral("select * from 学籍变更信息表 as a join 学籍变更代码表 as b on a.变更代码=b.代码 order by a.学号");
+
+    const double award = medianOf([] {
+        const double ms = showActive([] { return platform::Forms::show(QStringLiteral("frmaward")); });
+        discardWindows();
+        return ms;
+    });
+    const double status = medianOf([] {
+        const double ms = showActive([] { return platform::Forms::show(QStringLiteral("frmXjgl")); });
+        discardWindows();
+        return ms;
+    });
+
+    // The query window, with the score table, 课程名, like and one character chosen; timed from
+    // the search until the results window shows its first rows and their count.
+    platform::Form* query = platform::Forms::show(QStringLiteral("frmyzj"));
+    QCoreApplication::processEvents();
+    auto* tables = query->findChild<store::DataCombo*>(QStringLiteral("dcbBm"));
+    tables->setText(QStringLiteral("学生成绩表"));
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), tables->lineEdit()->mapToGlobal(QPointF(5, 5)),
+        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tables->lineEdit(), &press);
+    auto* fields = query->findChild<QComboBox*>(QStringLiteral("cbLn"));
+    fields->setCurrentIndex(fields->findText(QStringLiteral("课程名")));
+    auto* comparisons = query->findChild<QComboBox*>(QStringLiteral("cbKey"));
+    comparisons->setCurrentIndex(comparisons->findText(QStringLiteral("like")));
+    QStringList fieldNames;
+    for (int i = 0; i < fields->count(); ++i)
+        fieldNames << fields->itemText(i);
+    const double like = medianOf([&] {
+        // Coming back from the results empties the field and the keyword.
+        fields->setCurrentIndex(fields->findText(QStringLiteral("课程名")));
+        query->findChild<QLineEdit*>(QStringLiteral("txtTj"))->setText(QStringLiteral("数"));
+        const double ms = showActive([&] {
+            query->findChild<QAbstractButton*>(QStringLiteral("cmdCx"))->click();
+            return platform::Forms::find(QStringLiteral("frmZcj"));
+        });
+        platform::Forms::unload(QStringLiteral("frmZcj"));
+        QElapsedTimer back;
+        back.start();
+        while (!query->isActiveWindow() && back.elapsed() < 2000)
+            QCoreApplication::processEvents();
+        return ms;
+    });
+    discardWindows();
+    for (const platform::MsgBox::Shown& box : platform::MsgBox::shown())
+        say(QStringLiteral("# a window said: ") + box.text);
+
+    // The engine: the same first rows and counts.
+    store::UserQuery::Choice choice;
+    choice.offered = { QStringLiteral("学生成绩表") };
+    choice.table = QStringLiteral("学生成绩表");
+    choice.fields = fieldNames;
+    choice.field = QStringLiteral("课程名");
+    choice.comparison = QStringLiteral("like");
+    choice.keyword = QStringLiteral("数");
+    const QString likeStatement
+        = store::UserQuery::statement(choice, s.engine == "sqlite" ? store::Engine::SQLite : store::Engine::PostgreSQL);
+    const QStringList awardStatements { "select * from 学生个人信息表 order by 学号 limit 51",
+        "select * from 奖励等级代码表 order by 代码 limit 51", "select * from 奖励记录信息表 order by 学号, 编号 limit 51",
+        "select count(*) from 奖励记录信息表" };
+    const QStringList statusStatements { changes + " limit 51",
+        "select count(*) from 学籍变更信息表 as a join 学籍变更代码表 as b on a.变更代码=b.代码" };
+    const QStringList likeStatements { likeStatement + " order by 编号 limit 51",
+        "select count(*) from (" + likeStatement + ") as q" };
+    double awardEngine = 0, statusEngine = 0, likeEngine = 0;
+    auto engine = [&](auto& db) {
+        awardEngine = median([&] { for (const QString& q : awardStatements) db.read(q); });
+        statusEngine = median([&] { for (const QString& q : statusStatements) db.read(q); });
+        likeEngine = median([&] { for (const QString& q : likeStatements) db.read(q); });
+    };
+    if (s.engine == "sqlite") {
+        Sqlite db(s.sqliteFile());
+        engine(db);
+    } else {
+        Postgres db(s.pgSocket(), s.pgDatabase());
+        engine(db);
+    }
+
+    figure("award_window_open_ms", award, "ms");
+    figure("award_window_open_engine_ms", awardEngine, "ms");
+    figure("status_window_open_ms", status, "ms");
+    figure("status_window_open_engine_ms", statusEngine, "ms");
+    figure("user_query_like_ms", like, "ms");
+    figure("user_query_like_engine_ms", likeEngine, "ms");
+}
+
 void measure(const Setting& s)
 {
     // Opening the program's session, as the first data control of a window does.
@@ -399,6 +517,7 @@ void measure(const Setting& s)
     figure("students_window_search_number_engine_ms", sinfglSearchEngine, "ms");
     figure("all_students_open_ms", allinf, "ms");
     figure("all_students_open_engine_ms", allinfEngine, "ms");
+    measureRecords(s);
 }
 
 // MoveNext from the first to the last row of the whole score result, in a process of its own so
@@ -604,6 +723,7 @@ int child(const QStringList& args)
     if (!prepare(s))
         return 1;
     Application::prepare();
+    platform::MsgBox::setScripted(true); // a box would wait for a click nobody makes
     if (args.value(0) == "measure")
         measure(s);
     if (args.value(0) == "walk")

@@ -1,0 +1,110 @@
+#include "frmZcj.h"
+
+#include "platform/Forms.h"
+#include "platform/MsgBox.h"
+#include "platform/Widgets.h"
+#include "store/DataControl.h"
+#include "store/ui/DataGrid.h"
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using platform::MsgBox;
+
+frmZcj::frmZcj()
+{
+    setWindowTitle(QStringLiteral("用户自定义查询结果窗口"));
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    ui::paint(this, ui::kFormBlue);
+    ui::paint(central, ui::kFormBlue);
+
+    rs_Zdc = new store::DataControl(this);
+    rs_Zdc->setObjectName(QStringLiteral("rs_Zdc"));
+
+    famInf = ui::frame(central, "famInf", QStringLiteral("自定义查询结果"));
+    DataGrid1 = new store::DataGrid(famInf);
+    DataGrid1->setObjectName(QStringLiteral("DataGrid1"));
+    DataGrid1->setDataSource(rs_Zdc);
+    DataGrid1->setAllowUpdate(false); // the results are for reading only
+    DataGrid1->horizontalHeader()->setDefaultSectionSize(100);
+    auto* grid = new QVBoxLayout(famInf);
+    grid->addWidget(DataGrid1);
+
+    const ui::BrowseButtons browse = ui::browseButtons(central, QStringLiteral("信息浏览"));
+    famLl = browse.frame;
+    cmdFirst = browse.first;
+    cmdPreive = browse.previous;
+    cmdNext = browse.next;
+    cmdLast = browse.last;
+
+    for (QWidget* f : std::initializer_list<QWidget*> { famInf, famLl })
+        ui::paint(f, ui::kFormBlue);
+    for (QPushButton* b : { cmdFirst, cmdPreive, cmdNext, cmdLast })
+        ui::paint(b, ui::kButtonGreen);
+
+    auto* layout = new QVBoxLayout(central);
+    layout->addWidget(famInf, 1);
+    layout->addWidget(famLl);
+    resize(860, 560);
+
+    on(cmdFirst, &QPushButton::clicked, &frmZcj::cmdFirst_Click);
+    on(cmdPreive, &QPushButton::clicked, &frmZcj::cmdPreive_Click);
+    on(cmdNext, &QPushButton::clicked, &frmZcj::cmdNext_Click);
+    on(cmdLast, &QPushButton::clicked, &frmZcj::cmdLast_Click);
+}
+
+void frmZcj::Form_Load()
+{
+    // The query window gives the record set its statement before this window is shown; the
+    // statement of the design is not run for nothing.
+    rs_Zdc->setRecordSource(QStringLiteral("select * from 学生成绩表"));
+}
+
+void frmZcj::Form_Unload()
+{
+    // Closed by the user: back to the query. A results window that was never shown (its search
+    // failed) goes quietly.
+    if (isVisible())
+        platform::Forms::show(QStringLiteral("frmyzj"));
+}
+
+bool frmZcj::nothingToBrowse()
+{
+    if (rs_Zdc->recordCount() != 0)
+        return false;
+    MsgBox::show(QStringLiteral("当前没有有效记录供浏览!"), QStringLiteral("提示"), MsgBox::Icon::Information);
+    return true;
+}
+
+void frmZcj::cmdFirst_Click()
+{
+    if (!nothingToBrowse())
+        rs_Zdc->moveFirst();
+}
+
+void frmZcj::cmdLast_Click()
+{
+    if (!nothingToBrowse())
+        rs_Zdc->moveLast();
+}
+
+void frmZcj::cmdNext_Click()
+{
+    if (nothingToBrowse())
+        return;
+    rs_Zdc->moveNext();
+    if (rs_Zdc->eof())
+        rs_Zdc->moveLast();
+}
+
+void frmZcj::cmdPreive_Click()
+{
+    if (nothingToBrowse())
+        return;
+    rs_Zdc->movePrevious();
+    if (rs_Zdc->bof())
+        rs_Zdc->moveFirst();
+}
