@@ -2,6 +2,7 @@
 
 #include "platform/Form.h"
 #include "accounts/AccountsForms.h"
+#include "scores/ScoresForms.h"
 #include "shell/ShellForms.h"
 #include "students/StudentsForms.h"
 #include "store/ui/DataGrid.h"
@@ -31,5 +32,6 @@ void Application::prepare()
     registerShellForms();
     registerAccountsForms();
     registerStudentsForms();
+    registerScoresForms();
     store::DataGrid::setErrorReporter(&platform::Form::reportFailure);
 }
