@@ -170,7 +170,7 @@ frmchenggl::frmchenggl()
         QStringLiteral("课程号"), QStringLiteral("学分"), QStringLiteral("院系号"), QStringLiteral("班级号") });
     dgdChengji->setAllowUpdate(false);
     dgdChengji->setItemDelegate(new CellDelegate(dgdChengji));
-    dgdChengji->horizontalHeader()->setDefaultSectionSize(100);
+    dgdChengji->horizontalHeader()->setDefaultSectionSize(92);
     auto* gridLayout = new QVBoxLayout(schengjiFrame);
     gridLayout->addWidget(dgdChengji);
 
@@ -459,7 +459,8 @@ void frmchenggl::cmdLast_Click()
 
 void frmchenggl::dgdChengji_Click()
 {
-    if (rs_Kj->currentRow() < 0)
+    // A click on the empty new row of an add has no student to take: the input area keeps its own.
+    if (rs_Kj->currentRow() < 0 || rs_Kj->editMode() == DataControl::EditMode::Add)
         return;
     txtXuehao->setText(trimmedField(rs_Kj, QStringLiteral("学号")));
 }
@@ -500,6 +501,8 @@ void frmchenggl::cmdEdit_Click()
 
 void frmchenggl::cmdUpgrate_Click()
 {
+    // A cell still being typed in (the button pressed by its access key) is handed over first.
+    cmdUpgrate->setFocus();
     try {
         if (dgdChengji->allowUpdate())
             saveEdit();

@@ -106,7 +106,9 @@ void frmkgl::cmdSave_Click()
 {
     // A course the table refuses (a course number that another course has, hours or credits
     // that are no number) is told with the database's text; the row stays as typed, pending,
-    // to be corrected and saved again or abandoned with " 取消(&Q)".
+    // to be corrected and saved again or abandoned with " 取消(&Q)". A cell still being typed
+    // in (the button pressed by its access key) is handed over first.
+    cmdSave->setFocus();
     try {
         rs_Kgl->update();
     } catch (const store::DbError& error) {

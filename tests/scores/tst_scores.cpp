@@ -620,6 +620,9 @@ void tst_scores::gridClickChangesTheStudentOfAnAdd()
     platform::Form* w = open(QStringLiteral("frmchenggl"));
     auto* grid = c<store::DataGrid>(w, "dgdChengji");
     fillScore(w, QStringLiteral("高等数学"), QStringLiteral("88"), QDate(2007, 1, 15));
+    // A click on the empty new row leaves the student as it is.
+    clickRow(grid, 4);
+    QCOMPARE(text(w, "txtXuehao"), QStringLiteral("2006001"));
     // Browsing does not change the student; a click on 李四's row does.
     press(w, "cmdLast");
     QCOMPARE(text(w, "txtXuehao"), QStringLiteral("2006001"));
@@ -828,6 +831,19 @@ void tst_scores::editThroughTheCellEditors()
     press(w, "cmdUpgrate");
     QCOMPARE(Gui::boxTexts().last(), QStringLiteral("保存成功!"));
     QCOMPARE(storedScores(QStringLiteral("2006001")).first(), QStringLiteral("高等数学 86.25 3 1 1 1999-12-31 C000"));
+
+    // A cell still open when "保存(&S)" is pressed by its access key is saved with the row.
+    press(w, "cmdEdit");
+    grid->setFocus();
+    grid->setCurrentIndex(score);
+    grid->edit(score);
+    Gui::settle();
+    box = grid->findChild<QLineEdit*>(QStringLiteral("cellText"));
+    QVERIFY(box && box->hasFocus());
+    box->setText(QStringLiteral("60"));
+    press(w, "cmdUpgrate");
+    QCOMPARE(Gui::boxTexts().last(), QStringLiteral("保存成功!"));
+    QCOMPARE(storedScores(QStringLiteral("2006001")).first(), QStringLiteral("高等数学 60 3 1 1 1999-12-31 C000"));
 }
 
 void tst_scores::deleteAsksFirst()
@@ -1069,6 +1085,7 @@ void tst_scores::summaryOpensWithOneRowPerStudentAndClass()
         (QStringList { "2006001|张三|计算机2003级1班", "2006002|李四|数学2003级1班", "2006003|王五|计算机2003级1班",
             "2006003|王五|计算机2003级2班" }));
     QCOMPARE(panel(w, 3), QStringLiteral("4"));
+    QVERIFY(!QApplication::overrideCursor()); // the wait is over
     for (const char* picker : { "dpkFd", "dpkTd" }) {
         QCOMPARE(c<store::DatePicker>(w, picker)->value(), QDate::currentDate());
         QVERIFY(!enabled(w, picker));
