@@ -48,9 +48,6 @@ public:
     void cmdDelet_Click();
     void cmdClear_Click();
 
-    // Whether a score is being added: between "添加(&A)" and its save, failure or "取消(&C)".
-    bool isAdding() const { return m_adding; }
-
 private:
     void showCount();
     void enableManagement(bool enabled);
@@ -117,5 +114,5 @@ private:
     QVariant m_classCode;
     QString m_courseNumber;   // the course's number and credits, looked up by the save of an add
     qint16 m_credits = 0;
-    bool m_adding = false;
+    bool m_adding = false;    // between "添加(&A)" and its save, its failure, "取消(&C)" or a search
 };
