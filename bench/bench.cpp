@@ -14,6 +14,7 @@
 #include "store/DataControl.h"
 #include "store/DbError.h"
 #include "store/Setup.h"
+#include "store/Sql.h"
 #include "store/UserQuery.h"
 #include "store/ui/DataCombo.h"
 #include "store/ui/DataGrid.h"
@@ -24,8 +25,11 @@
 #include <QFile>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
+#include <QDateEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QProcess>
@@ -35,6 +39,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
@@ -264,6 +269,26 @@ double showActive(const std::function<platform::Form*()>& show)
     return clock.nsecsElapsed() / 1e6;
 }
 
+// ---- the score windows --------------------------------------------------------------------
+
+// Shows a window and waits until its first rows are painted and panel 3 of its status bar
+// shows the row count (its activation sets it).
+double showUntilCounted(const QString& name)
+{
+    QElapsedTimer clock;
+    clock.start();
+    platform::Form* form = platform::Forms::show(name);
+    QLabel* count = form->findChild<QLabel*>(QStringLiteral("panel3"));
+    QCoreApplication::processEvents();
+    while (count->text().isEmpty() || count->text() == QLatin1String("0")) {
+        if (clock.elapsed() > 60000)
+            break;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    form->repaint();
+    return clock.nsecsElapsed() / 1e6;
+}
+
 void discardWindows()
 {
     platform::Forms::discardAll();
@@ -358,6 +383,134 @@ void measureRecords(const Setting& s)
     figure("status_window_open_engine_ms", statusEngine, "ms");
     figure("user_query_like_ms", like, "ms");
     figure("user_query_like_engine_ms", likeEngine, "ms");
+}
+
+void measureScores(const Setting& s, const QString& number)
+{
+    // The class of the student the other figures use, by its full name.
+    QString className;
+    QString classCode;
+    {
+        store::Connection db;
+        const auto row = db.select(QStringLiteral("select b.班级代码, b.全称 from 学生个人信息表 as a join 班级代码表 as b "
+                                                  "on a.所在班级编号=b.班级代码 where a.学号='%1'")
+                                       .arg(number));
+        classCode = row.rows.value(0).value(0).toString();
+        className = row.rows.value(0).value(1).toString();
+    }
+    const QString opening = QStringLiteral("select a.学号,c.姓名,b.全称 as  班级名 from 学生成绩表 as a join 班级代码表 as b on "
+                                           "a.班级号=b.班级代码 join 学生个人信息表 as c on a.学号=c.学号 group by a.学号,c.姓名,b.全称 ");
+    const QString byClass = QStringLiteral("select a.学号,c.姓名,b.全称 as  班级名, sum(成绩) as 总成绩,avg(成绩) as 平均分,sum(学分) as "
+                                           "总学分 from 学生成绩表 as a join 班级代码表 as b on a.班级号=b.班级代码 join 学生个人信息表 as "
+                                           "c on a.学号=c.学号 where b.全称='%1' and a.考试时间  between '2003-1-1' and "
+                                           "'2009-12-31'group by b.全称,a.学号,c.姓名 ")
+                                .arg(className);
+
+    // What the windows read, as the engine alone reads it: the first block of each statement and
+    // the counts that the status bars show.
+    const QStringList scoresOpen { "select * from 学生成绩表 order by 学号, 编号 limit 51",
+        "select count(*) from 学生成绩表", "select * from 学生个人信息表 order by 学号 limit 51",
+        "select * from 学生课程表 order by 课程号 limit 51", "select * from 班级代码表 order by 班级代码 limit 51",
+        "select * from 院系代码表 order by 学院编码 limit 51", "select * from 院系代码表 order by 学院编码 limit 51",
+        "select * from 班级代码表 order by 班级代码 limit 51" };
+    const QStringList scoresByNumber { QStringLiteral("select * from 学生成绩表 where 学号='%1' order by 编号 limit 51").arg(number) };
+    const QStringList scoresByClass { QStringLiteral("select * from 班级代码表 where 全称='%1' order by 班级代码 limit 51").arg(className),
+        QStringLiteral("select * from 学生成绩表 where 班级号='%1' order by 编号 limit 51").arg(classCode),
+        QStringLiteral("select count(*) from 学生成绩表 where 班级号='%1'").arg(classCode),
+        "select * from 班级代码表 order by 班级代码 limit 51" };
+    // The opening summary: every group read once gives both its first 50 rows and their count.
+    const QStringList summaryOpen { opening, "select * from 班级代码表 order by 班级代码 limit 51",
+        "select * from 成绩排序临时表 order by 编号 limit 51" };
+    const QStringList summaryByClass { byClass, "select * from 班级代码表 order by 班级代码 limit 51" };
+
+    const store::Engine engine = s.engine == "sqlite" ? store::Engine::SQLite : store::Engine::PostgreSQL;
+    auto adapted = [engine](const QStringList& statements) {
+        QStringList out;
+        for (const QString& q : statements)
+            out << store::Sql::adapt(q, engine);
+        return out;
+    };
+    double scoresOpenEngine = 0, byNumberEngine = 0, byClassEngine = 0, summaryOpenEngine = 0, summaryByClassEngine = 0;
+    {
+        std::unique_ptr<Sqlite> lite;
+        std::unique_ptr<Postgres> pg;
+        if (engine == store::Engine::SQLite)
+            lite = std::make_unique<Sqlite>(s.sqliteFile());
+        else
+            pg = std::make_unique<Postgres>(s.pgSocket(), s.pgDatabase());
+        auto time = [&](const QStringList& statements, int runs = kRuns) {
+            const QStringList sql = adapted(statements);
+            return median(
+                [&] {
+                    for (const QString& q : sql)
+                        lite ? lite->read(q) : pg->read(q);
+                },
+                runs);
+        };
+        scoresOpenEngine = time(scoresOpen);
+        byNumberEngine = time(scoresByNumber);
+        byClassEngine = time(scoresByClass);
+        summaryOpenEngine = time(summaryOpen, 3);
+        summaryByClassEngine = time(summaryByClass);
+    }
+
+    // The score window: opened until its rows and their count are shown, then a search by
+    // number and one by class.
+    const double scoresWindowOpen = medianOf([] {
+        const double ms = showUntilCounted(QStringLiteral("frmchenggl"));
+        discardWindows();
+        return ms;
+    });
+    platform::Form* scores = platform::Forms::show(QStringLiteral("frmchenggl"));
+    QCoreApplication::processEvents();
+    scores->findChild<QRadioButton*>(QStringLiteral("optXh"))->setChecked(true);
+    const double searchNumber = median([&] {
+        scores->findChild<QLineEdit*>(QStringLiteral("txtXh"))->setText(number);
+        scores->findChild<QAbstractButton*>(QStringLiteral("cmdFind"))->click();
+        scores->repaint();
+    });
+    scores->findChild<QRadioButton*>(QStringLiteral("optBj"))->setChecked(true);
+    const double searchClass = median([&] {
+        scores->findChild<QComboBox*>(QStringLiteral("dcbBj"))->setEditText(className);
+        scores->findChild<QAbstractButton*>(QStringLiteral("cmdFind"))->click();
+        scores->repaint();
+    });
+    discardWindows();
+
+    // The summary window: opened until the groups and their count are shown, then a summary
+    // by class over seven years.
+    const double summaryOpenWindow = medianOf(
+        [] {
+            const double ms = showUntilCounted(QStringLiteral("frmchz"));
+            discardWindows();
+            return ms;
+        },
+        3);
+    platform::Form* summary = platform::Forms::show(QStringLiteral("frmchz"));
+    QCoreApplication::processEvents();
+    summary->findChild<QCheckBox*>(QStringLiteral("chkClass"))->setChecked(true);
+    summary->findChild<QDateEdit*>(QStringLiteral("dpkFd"))->setDate(QDate(2003, 1, 1));
+    summary->findChild<QDateEdit*>(QStringLiteral("dpkTd"))->setDate(QDate(2009, 12, 31));
+    summary->findChild<QComboBox*>(QStringLiteral("dcbClass"))->setEditText(className);
+    const double summaryClass = median([&] {
+        summary->findChild<QAbstractButton*>(QStringLiteral("cmdHz"))->click();
+        summary->repaint();
+    });
+    const QString groups = summary->findChild<QLabel*>(QStringLiteral("panel3"))->text();
+    discardWindows();
+    if (groups.toInt() == 0)
+        say(QStringLiteral("# the summary by class found nothing"));
+
+    figure("scores_window_open_ms", scoresWindowOpen, "ms");
+    figure("scores_window_open_engine_ms", scoresOpenEngine, "ms");
+    figure("scores_window_search_number_ms", searchNumber, "ms");
+    figure("scores_window_search_number_engine_ms", byNumberEngine, "ms");
+    figure("scores_window_search_class_ms", searchClass, "ms");
+    figure("scores_window_search_class_engine_ms", byClassEngine, "ms");
+    figure("summary_window_open_ms", summaryOpenWindow, "ms");
+    figure("summary_window_open_engine_ms", summaryOpenEngine, "ms");
+    figure("summary_by_class_ms", summaryClass, "ms");
+    figure("summary_by_class_engine_ms", summaryByClassEngine, "ms");
 }
 
 void measure(const Setting& s)
@@ -518,6 +671,7 @@ void measure(const Setting& s)
     figure("all_students_open_ms", allinf, "ms");
     figure("all_students_open_engine_ms", allinfEngine, "ms");
     measureRecords(s);
+    measureScores(s, number);
 }
 
 // MoveNext from the first to the last row of the whole score result, in a process of its own so

@@ -2,6 +2,7 @@
 
 #include "platform/Form.h"
 #include "accounts/AccountsForms.h"
+#include "scores/ScoresForms.h"
 #include "records/RecordsForms.h"
 #include "shell/ShellForms.h"
 #include "students/StudentsForms.h"
@@ -32,6 +33,7 @@ void Application::prepare()
     registerShellForms();
     registerAccountsForms();
     registerStudentsForms();
+    registerScoresForms();
     registerRecordsForms();
     store::DataGrid::setErrorReporter(&platform::Form::reportFailure);
 }

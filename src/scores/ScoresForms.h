@@ -1,0 +1,4 @@
+#pragma once
+
+// Registers the windows of this subsystem with Forms.
+void registerScoresForms();

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QApplication>
+#include <QCursor>
+
+// The wait cursor for as long as the object lives: for statements that keep the user waiting.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};

@@ -1,0 +1,634 @@
+#include "frmchenggl.h"
+
+#include "CellDelegate.h"
+
+#include "platform/Forms.h"
+#include "platform/MsgBox.h"
+#include "platform/Program.h"
+#include "platform/StatusPanels.h"
+#include "platform/Widgets.h"
+#include "store/DataControl.h"
+#include "store/DbError.h"
+#include "store/Sql.h"
+#include "store/Value.h"
+#include "store/ui/DataCombo.h"
+#include "store/ui/DataGrid.h"
+#include "store/ui/DatePicker.h"
+
+#include <QDate>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+using platform::MsgBox;
+using store::DataControl;
+using store::DbError;
+namespace Sql = store::Sql;
+
+namespace {
+
+const QString kAllScores = QStringLiteral(" select * from 学生成绩表  order by 学号   ");
+const QString kAllDepartments = QStringLiteral("select * from 院系代码表");
+const QString kAllClasses = QStringLiteral("select * from 班级代码表");
+const QString kNotFound = QStringLiteral("没有有效记录!");
+
+DataControl* dataControl(QObject* parent, const char* name)
+{
+    auto* rs = new DataControl(parent);
+    rs->setObjectName(QString::fromLatin1(name));
+    return rs;
+}
+
+store::DataCombo* dataCombo(QWidget* parent, const char* name, DataControl* rows, const QString& listField)
+{
+    auto* combo = new store::DataCombo(parent);
+    combo->setObjectName(QString::fromLatin1(name));
+    combo->setRowSource(rows, listField);
+    return combo;
+}
+
+QString trimmedField(DataControl* rs, const QString& name) { return store::displayText(rs->field(name)).trimmed(); }
+
+// A course's credits as a score row stores them: a 16-bit whole number, halves to the even one
+// (2.5 -> 2, 3.5 -> 4). A course without credits cannot be converted.
+qint16 wholeCredits(const QVariant& credits)
+{
+    if (credits.isNull())
+        throw DbError(QStringLiteral("无效使用 Null"));
+    return qint16(Sql::literal(credits, store::ColumnType::SmallInt).toInt());
+}
+
+} // namespace
+
+frmchenggl::frmchenggl()
+{
+    setWindowTitle(QStringLiteral("学生成绩管理窗体"));
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+
+    rs_Kj = dataControl(this, "rs_Kj");
+    rs_Xinf = dataControl(this, "rs_Xinf");
+    rs_Km = dataControl(this, "rs_Km");
+    rs_Bjd = dataControl(this, "rs_Bjd");
+    rs_Yxd = dataControl(this, "rs_Yxd");
+
+    // Search frame.
+    famCx = ui::frame(central, "famCx", QStringLiteral("查询"));
+    optXh = ui::option(famCx, "optXh", QStringLiteral("学生学号"));
+    txtXh = ui::textBox(famCx, "txtXh");
+    optXm = ui::option(famCx, "optXm", QStringLiteral("学生姓名"));
+    txtXm = ui::textBox(famCx, "txtXm");
+    optBj = ui::option(famCx, "optBj", QStringLiteral("所属班级"));
+    dcbBj = dataCombo(famCx, "dcbBj", rs_Bjd, QStringLiteral("全称"));
+    optXy = ui::option(famCx, "optXy", QStringLiteral("所属院系"));
+    dcbYx = dataCombo(famCx, "dcbYx", rs_Yxd, QStringLiteral("全称"));
+    cmdFind = ui::button(famCx, "cmdFind", QStringLiteral("查询(&F)"));
+    ui::lock(txtXh, true);
+    ui::lock(txtXm, true);
+    dcbBj->setLocked(true);
+    dcbYx->setLocked(true);
+    auto* search = new QGridLayout(famCx);
+    search->addWidget(optXh, 0, 0);
+    search->addWidget(txtXh, 0, 1);
+    search->addWidget(optXm, 1, 0);
+    search->addWidget(txtXm, 1, 1);
+    search->addWidget(optBj, 2, 0);
+    search->addWidget(dcbBj, 2, 1);
+    search->addWidget(optXy, 3, 0);
+    search->addWidget(dcbYx, 3, 1);
+    search->addWidget(cmdFind, 4, 1, Qt::AlignRight);
+    search->setColumnStretch(1, 1);
+
+    // Browse frame.
+    const ui::BrowseButtons browse = ui::browseButtons(central, QStringLiteral("浏览"));
+    famLl = browse.frame;
+    cmdFirst = browse.first;
+    cmdPreive = browse.previous;
+    cmdNext = browse.next;
+    cmdLast = browse.last;
+
+    // Input area: where a score is entered, marked in red.
+    famKe = ui::frame(central, "famKe", QString());
+    lblXh = ui::label(famKe, "lblXh", QStringLiteral("学生学号:"), ui::kRequiredRed);
+    txtXuehao = ui::textBox(famKe, "txtXuehao");
+    ui::lock(txtXuehao, true); // filled by the window alone
+    lblKm = ui::label(famKe, "lblKm", QStringLiteral("考试科目:"), ui::kRequiredRed);
+    dcbKm = dataCombo(famKe, "dcbKm", rs_Km, QStringLiteral("课程名"));
+    dcbKm->setEnabled(false);
+    lblCheng = ui::label(famKe, "lblCheng", QStringLiteral("成绩:"), ui::kRequiredRed);
+    txtCheng = ui::textBox(famKe, "txtCheng");
+    txtCheng->setEnabled(false);
+    lblKd = ui::label(famKe, "lblKd", QStringLiteral("考试日期:"), ui::kRequiredRed);
+    dpkKd = new store::DatePicker(famKe);
+    dpkKd->setObjectName(QStringLiteral("dpkKd"));
+    dpkKd->setEnabled(false);
+    auto* input = new QGridLayout(famKe);
+    const std::pair<QLabel*, QWidget*> inputs[] = { { lblXh, txtXuehao }, { lblKm, dcbKm }, { lblCheng, txtCheng },
+        { lblKd, dpkKd } };
+    int row = 0;
+    for (const auto& [label, field] : inputs) {
+        input->addWidget(label, row, 0, Qt::AlignRight | Qt::AlignVCenter);
+        input->addWidget(field, row++, 1);
+    }
+    input->setColumnStretch(1, 1);
+
+    // Management frame.
+    famGuanli = ui::frame(central, "famGuanli", QStringLiteral("管理"));
+    cmdAdd = ui::button(famGuanli, "cmdAdd", QStringLiteral("添加(&A)"));
+    cmdDelet = ui::button(famGuanli, "cmdDelet", QStringLiteral("删除(&D)"));
+    cmdEdit = ui::button(famGuanli, "cmdEdit", QStringLiteral("编辑(&E)"));
+    cmdUpgrate = ui::button(famGuanli, "cmdUpgrate", QStringLiteral("保存(&S)"));
+    cmdClear = ui::button(famGuanli, "cmdClear", QStringLiteral("取消(&C)"));
+    cmdUpgrate->setEnabled(false);
+    cmdClear->setEnabled(false);
+    auto* manage = new QGridLayout(famGuanli);
+    manage->addWidget(cmdAdd, 0, 0);
+    manage->addWidget(cmdDelet, 0, 1);
+    manage->addWidget(cmdEdit, 0, 2);
+    manage->addWidget(cmdUpgrate, 1, 0);
+    manage->addWidget(cmdClear, 1, 1);
+
+    // The score rows.
+    lblTs = ui::label(central, "lblTs", QStringLiteral("<>以下为您查询的的结果"));
+    schengjiFrame = ui::frame(central, "schengjiFrame", QStringLiteral("学生成绩信息"));
+    dgdChengji = new store::DataGrid(schengjiFrame);
+    dgdChengji->setObjectName(QStringLiteral("dgdChengji"));
+    dgdChengji->setDataSource(rs_Kj);
+    QVector<store::DataGrid::ColumnSpec> columns;
+    for (const char* name : { "学号", "课程名", "成绩", "院系号", "班级号", "考试时间" })
+        columns.push_back({ QString::fromUtf8(name), QString::fromUtf8(name) });
+    dgdChengji->setColumns(columns);
+    // Only the score and the examination date can be changed, and only after "编辑(&E)".
+    dgdChengji->setLockedFields({ QStringLiteral("编号"), QStringLiteral("学号"), QStringLiteral("课程名"),
+        QStringLiteral("课程号"), QStringLiteral("学分"), QStringLiteral("院系号"), QStringLiteral("班级号") });
+    dgdChengji->setAllowUpdate(false);
+    dgdChengji->setItemDelegate(new CellDelegate(dgdChengji));
+    dgdChengji->horizontalHeader()->setDefaultSectionSize(92);
+    auto* gridLayout = new QVBoxLayout(schengjiFrame);
+    gridLayout->addWidget(dgdChengji);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(famCx);
+    left->addWidget(famLl);
+    left->addWidget(famKe);
+    left->addWidget(famGuanli);
+    left->addStretch(1);
+    auto* right = new QVBoxLayout;
+    right->addWidget(lblTs);
+    right->addWidget(schengjiFrame, 1);
+    auto* layout = new QHBoxLayout(central);
+    layout->addLayout(left, 2);
+    layout->addLayout(right, 5);
+
+    using Panel = platform::StatusPanels::Panel;
+    stb = new platform::StatusPanels(statusBar(),
+        {
+            Panel { QStringLiteral("<>请注意:\"添加\"、\"编辑\"考试信息时,红色标注的地方为可输入处!"), 100 },
+            Panel { QStringLiteral("当前共有有效记录:"), 30 },
+            Panel { QString(), 25.4 },
+            Panel { QStringLiteral("条"), 10 },
+        });
+    statusBar()->setObjectName(QStringLiteral("stb"));
+    resize(1000, 640);
+
+    onChosen(optXh, &frmchenggl::optXh_Click);
+    onChosen(optXm, &frmchenggl::optXm_Click);
+    onChosen(optXy, &frmchenggl::optXy_Click);
+    onChosen(optBj, &frmchenggl::optBj_Click);
+    on(cmdFind, &QPushButton::clicked, &frmchenggl::cmdFind_Click);
+    on(cmdFirst, &QPushButton::clicked, &frmchenggl::cmdFirst_Click);
+    on(cmdPreive, &QPushButton::clicked, &frmchenggl::cmdPreive_Click);
+    on(cmdNext, &QPushButton::clicked, &frmchenggl::cmdNext_Click);
+    on(cmdLast, &QPushButton::clicked, &frmchenggl::cmdLast_Click);
+    on(dgdChengji, &store::DataGrid::Click, &frmchenggl::dgdChengji_Click);
+    on(cmdAdd, &QPushButton::clicked, &frmchenggl::cmdAdd_Click);
+    on(cmdEdit, &QPushButton::clicked, &frmchenggl::cmdEdit_Click);
+    on(cmdUpgrate, &QPushButton::clicked, &frmchenggl::cmdUpgrate_Click);
+    on(cmdDelet, &QPushButton::clicked, &frmchenggl::cmdDelet_Click);
+    on(cmdClear, &QPushButton::clicked, &frmchenggl::cmdClear_Click);
+}
+
+void frmchenggl::Form_Load()
+{
+    const std::pair<DataControl*, QString> opening[] = {
+        { rs_Kj, kAllScores },
+        { rs_Xinf, QStringLiteral("select * from 学生个人信息表") },
+        { rs_Km, QStringLiteral("select * from 学生课程表") },
+        { rs_Bjd, kAllClasses },
+        { rs_Yxd, kAllDepartments },
+    };
+    for (const auto& [rs, statement] : opening) {
+        rs->setRecordSource(statement);
+        rs->refresh();
+    }
+}
+
+void frmchenggl::Form_Activate()
+{
+    // Any step that fails ends the activation there, without a message: with no score rows at
+    // all, nothing after the first step happens.
+    try {
+        txtXuehao->setText(trimmedField(rs_Kj, QStringLiteral("学号")));
+        // Focusing the number option selects it when it is not yet, which runs its handler.
+        optXh->setFocus();
+        if (!optXh->isChecked())
+            optXh->setChecked(true);
+        dpkKd->setValue(QDate::currentDate());
+        showCount();
+    } catch (const DbError&) {
+    }
+}
+
+void frmchenggl::Form_Unload()
+{
+    try {
+        rs_Kj->cancel();
+        rs_Kj->refresh();
+    } catch (const DbError&) {
+        // Closing goes on: nothing pending is written either way.
+    }
+    platform::Forms::show(QStringLiteral("frmmain"));
+}
+
+void frmchenggl::showCount() { stb->setText(3, QString::number(rs_Kj->recordCount())); }
+
+void frmchenggl::enableManagement(bool enabled)
+{
+    cmdAdd->setEnabled(enabled);
+    cmdDelet->setEnabled(enabled);
+    cmdEdit->setEnabled(enabled);
+}
+
+// ---- choosing a search criterion ----------------------------------------------------------
+
+void frmchenggl::optXh_Click()
+{
+    rs_Yxd->setRecordSource(kAllDepartments);
+    rs_Yxd->refresh();
+    rs_Bjd->setRecordSource(kAllClasses);
+    rs_Bjd->refresh();
+    ui::lock(txtXh, false);
+    ui::lock(txtXm, true);
+    dcbBj->setLocked(true);
+    dcbYx->setLocked(true);
+    txtXh->clear();
+    txtXm->clear();
+    txtXh->setFocus();
+}
+
+void frmchenggl::optXm_Click()
+{
+    rs_Yxd->setRecordSource(kAllDepartments);
+    rs_Yxd->refresh();
+    rs_Bjd->setRecordSource(kAllClasses);
+    rs_Bjd->refresh();
+    ui::lock(txtXm, false);
+    ui::lock(txtXh, true);
+    dcbBj->setLocked(true);
+    dcbYx->setLocked(true);
+    txtXm->clear();
+    txtXh->clear();
+    txtXm->setFocus();
+}
+
+void frmchenggl::optXy_Click()
+{
+    rs_Yxd->setRecordSource(kAllDepartments);
+    rs_Yxd->refresh();
+    dcbYx->setLocked(false);
+    ui::lock(txtXh, true);
+    ui::lock(txtXm, true);
+    dcbBj->setLocked(true);
+    txtXh->clear();
+    txtXm->clear();
+}
+
+void frmchenggl::optBj_Click()
+{
+    rs_Bjd->setRecordSource(kAllClasses);
+    rs_Bjd->refresh();
+    dcbBj->setLocked(false);
+    ui::lock(txtXh, true);
+    ui::lock(txtXm, true);
+    dcbYx->setLocked(true);
+    txtXh->clear();
+    txtXm->clear();
+}
+
+// ---- search -------------------------------------------------------------------------------
+
+void frmchenggl::cmdFind_Click()
+{
+    // A score being added is abandoned first: the rows it would be added among are replaced.
+    abandonAdd();
+    try {
+        if (optXh->isChecked())
+            findByNumber();
+        else if (optXm->isChecked())
+            findByName();
+        else if (optXy->isChecked())
+            findByCode(rs_Yxd, dcbYx, QStringLiteral("select * from 院系代码表 where 全称="), QStringLiteral("学院编码"),
+                QStringLiteral("select * from 学生成绩表  where 院系号="), kAllDepartments);
+        else if (optBj->isChecked())
+            findByCode(rs_Bjd, dcbBj, QStringLiteral("select * from 班级代码表 where 全称="), QStringLiteral("班级代码"),
+                QStringLiteral("select * from 学生成绩表  where 班级号="), kAllClasses);
+        else
+            throw DbError(kNotFound); // no criterion chosen
+    } catch (const DbError&) {
+        searchFailed();
+    }
+}
+
+void frmchenggl::findByNumber()
+{
+    rs_Kj->setRecordSource(QStringLiteral("select * from 学生成绩表  where 学号=") + Sql::quote(txtXh->text().trimmed()));
+    rs_Kj->refresh();
+    if (rs_Kj->recordCount() != 0) {
+        enableManagement(true);
+        txtXuehao->setText(store::displayText(rs_Kj->field(QStringLiteral("学号"))));
+        showCount();
+    } else {
+        MsgBox::show(kNotFound, QStringLiteral("提示"), MsgBox::Icon::Information);
+        enableManagement(false);
+        txtXuehao->clear();
+        txtXh->clear();
+        txtXh->setFocus();
+        showCount();
+    }
+}
+
+void frmchenggl::findByName()
+{
+    rs_Xinf->setRecordSource(QStringLiteral("select * from 学生个人信息表 where 姓名=") + Sql::quote(txtXm->text().trimmed()));
+    rs_Xinf->refresh();
+    m_searchKey = store::displayText(rs_Xinf->field(QStringLiteral("学号")));
+    if (!m_searchKey.isEmpty())
+        enableManagement(true);
+    rs_Kj->setRecordSource(QStringLiteral("select * from 学生成绩表 where 学号=") + Sql::quote(m_searchKey.trimmed()));
+    rs_Kj->refresh();
+    txtXuehao->setText(store::displayText(rs_Kj->field(QStringLiteral("学号"))));
+    m_searchKey.clear();
+    showCount();
+}
+
+void frmchenggl::findByCode(DataControl* list, store::DataCombo* combo, const QString& lookUpHead,
+    const QString& codeField, const QString& scoresHead, const QString& listStatement)
+{
+    list->setRecordSource(lookUpHead + Sql::quote(combo->text().trimmed()));
+    list->refresh();
+    m_searchKey = store::displayText(list->field(codeField));
+    if (!m_searchKey.isEmpty())
+        enableManagement(true);
+    rs_Kj->setRecordSource(scoresHead + Sql::quote(m_searchKey.trimmed()));
+    rs_Kj->refresh();
+    list->setRecordSource(listStatement);
+    list->refresh();
+    txtXuehao->setText(store::displayText(rs_Kj->field(QStringLiteral("学号"))));
+    showCount();
+}
+
+void frmchenggl::searchFailed()
+{
+    MsgBox::show(kNotFound, QStringLiteral("提示"), MsgBox::Icon::Information);
+    enableManagement(false);
+    rs_Kj->setRecordSource(QStringLiteral("select * from 学生成绩表  where 学号=") + Sql::quote(QString()));
+    rs_Kj->refresh();
+    stb->setText(3, QStringLiteral("0"));
+    txtXuehao->clear();
+    txtXm->clear();
+    txtXm->setFocus();
+}
+
+void frmchenggl::abandonAdd()
+{
+    if (!m_adding)
+        return;
+    rs_Kj->cancel();
+    leaveAdding();
+    dpkKd->setEnabled(false);
+}
+
+// ---- browsing -----------------------------------------------------------------------------
+
+bool frmchenggl::browseEmpty()
+{
+    if (rs_Kj->recordCount() != 0)
+        return false;
+    MsgBox::show(QStringLiteral("当前没有有效记录供浏览!"), QStringLiteral("提示"), MsgBox::Icon::Information);
+    return true;
+}
+
+void frmchenggl::cmdFirst_Click()
+{
+    if (browseEmpty())
+        return;
+    rs_Kj->moveFirst();
+}
+
+void frmchenggl::cmdPreive_Click()
+{
+    if (browseEmpty())
+        return;
+    rs_Kj->movePrevious();
+    if (rs_Kj->bof())
+        rs_Kj->moveFirst();
+}
+
+void frmchenggl::cmdNext_Click()
+{
+    if (browseEmpty())
+        return;
+    rs_Kj->moveNext();
+    if (rs_Kj->eof())
+        rs_Kj->moveLast();
+}
+
+void frmchenggl::cmdLast_Click()
+{
+    if (browseEmpty())
+        return;
+    rs_Kj->moveLast();
+}
+
+void frmchenggl::dgdChengji_Click()
+{
+    // A click on the empty new row of an add has no student to take: the input area keeps its own.
+    if (rs_Kj->currentRow() < 0 || rs_Kj->editMode() == DataControl::EditMode::Add)
+        return;
+    txtXuehao->setText(trimmedField(rs_Kj, QStringLiteral("学号")));
+}
+
+// ---- editing ------------------------------------------------------------------------------
+
+void frmchenggl::cmdAdd_Click()
+{
+    rs_Kj->addNew();
+    m_adding = true;
+    // A score is added, not edited: cells stay read-only until "编辑(&E)", and the save that
+    // follows writes the new row, never an empty one.
+    dgdChengji->setAllowUpdate(false);
+    MsgBox::show(QStringLiteral("现在可以为该生添加记录!"), QStringLiteral("提示"), MsgBox::Icon::Information);
+    txtCheng->clear();
+    rs_Km->setRecordSource(QStringLiteral("select * from 学生课程表 "));
+    rs_Km->refresh();
+    cmdUpgrate->setEnabled(true);
+    cmdClear->setEnabled(true);
+    dcbKm->setEnabled(true);
+    txtCheng->setEnabled(true);
+    dpkKd->setEnabled(true);
+    txtCheng->setFocus();
+    cmdAdd->setEnabled(false);
+    cmdEdit->setEnabled(false);
+    cmdDelet->setEnabled(false);
+}
+
+void frmchenggl::cmdEdit_Click()
+{
+    MsgBox::show(QStringLiteral("可以修改记录,请直接在在表中修改,只能修改成绩和考试时间!"), QStringLiteral("注意"),
+        MsgBox::Icon::Information);
+    dgdChengji->setAllowUpdate(true);
+    cmdUpgrate->setEnabled(true);
+    cmdAdd->setEnabled(false);
+    cmdDelet->setEnabled(false);
+}
+
+void frmchenggl::cmdUpgrate_Click()
+{
+    // A cell still being typed in (the button pressed by its access key) is handed over first.
+    cmdUpgrate->setFocus();
+    try {
+        if (dgdChengji->allowUpdate())
+            saveEdit();
+        else
+            saveAdd();
+    } catch (const DbError&) {
+        saveFailed();
+    }
+}
+
+void frmchenggl::saveEdit()
+{
+    rs_Kj->update();
+    rs_Kj->refresh();
+    dgdChengji->setAllowUpdate(false);
+    cmdUpgrate->setEnabled(false);
+    cmdClear->setEnabled(false);
+    dcbKm->setEnabled(false);
+    dpkKd->setEnabled(false);
+    txtCheng->setEnabled(false);
+    MsgBox::show(QStringLiteral("保存成功!"), QStringLiteral("保存"), MsgBox::Icon::Information);
+    cmdEdit->setEnabled(true);
+    cmdDelet->setEnabled(true);
+    cmdAdd->setEnabled(true);
+    cmdAdd->setFocus();
+}
+
+void frmchenggl::saveAdd()
+{
+    const QString number = txtXuehao->text().trimmed();
+    const QString course = dcbKm->text();
+    const QString score = txtCheng->text().trimmed();
+    const QDate examined = dpkKd->value();
+
+    rs_Xinf->setRecordSource(QStringLiteral("select * from 学生个人信息表 where 学号=") + Sql::quote(number));
+    rs_Xinf->refresh();
+    rs_Km->setRecordSource(QStringLiteral("select * from 学生课程表 where 课程名=") + Sql::quote(course.trimmed()));
+    rs_Km->refresh();
+    m_courseNumber = store::displayText(rs_Km->field(QStringLiteral("课程号")));
+    m_credits = wholeCredits(rs_Km->field(QStringLiteral("学分")));
+    m_departmentCode = rs_Xinf->field(QStringLiteral("所在院系编号"));
+    m_classCode = rs_Xinf->field(QStringLiteral("所在班级编号"));
+
+    // A browse or a grid click since "添加(&A)" has left the new row; the score is still added
+    // as a new row, never written over the row that is current now.
+    if (rs_Kj->editMode() != DataControl::EditMode::Add)
+        rs_Kj->addNew();
+    rs_Kj->setField(QStringLiteral("学号"), number);
+    rs_Kj->setField(QStringLiteral("课程名"), course);
+    rs_Kj->setField(QStringLiteral("课程号"), m_courseNumber);
+    rs_Kj->setField(QStringLiteral("成绩"), score);
+    rs_Kj->setField(QStringLiteral("院系号"), m_departmentCode);
+    rs_Kj->setField(QStringLiteral("班级号"), m_classCode);
+    rs_Kj->setField(QStringLiteral("学分"), m_credits);
+    rs_Kj->setField(QStringLiteral("考试时间"), examined);
+    rs_Kj->update();
+    m_adding = false;
+    rs_Kj->refresh();
+
+    MsgBox::show(QStringLiteral("保存成功!"), QStringLiteral("保存"), MsgBox::Icon::Information);
+    showCount();
+    cmdUpgrate->setEnabled(false);
+    cmdClear->setEnabled(false);
+    dcbKm->setEnabled(false);
+    dpkKd->setEnabled(false);
+    txtCheng->setEnabled(false);
+    m_departmentCode.clear();
+    m_classCode.clear();
+    cmdAdd->setEnabled(true);
+    cmdEdit->setEnabled(true);
+    cmdDelet->setEnabled(true);
+    cmdAdd->setFocus();
+}
+
+void frmchenggl::saveFailed()
+{
+    MsgBox::show(QStringLiteral("此操作不支持保存功能!"), QStringLiteral("注意"), MsgBox::Icon::Information);
+    m_adding = false;
+    cmdUpgrate->setEnabled(false);
+    cmdAdd->setEnabled(true);
+    cmdAdd->setFocus();
+    cmdEdit->setEnabled(true);
+    cmdDelet->setEnabled(true);
+    cmdClear->setEnabled(false);
+    rs_Kj->cancel();
+    rs_Kj->refresh();
+}
+
+void frmchenggl::cmdDelet_Click()
+{
+    platform::Program::beep();
+    const MsgBox::Answer answer = MsgBox::show(QStringLiteral("要删除此条信息吗?"), QStringLiteral("询问"),
+        MsgBox::Icon::Question, MsgBox::Buttons::OkCancel);
+    try {
+        if (answer == MsgBox::Answer::Ok) {
+            rs_Kj->remove();
+            rs_Kj->refresh();
+            showCount();
+        } else {
+            rs_Kj->cancel();
+            rs_Kj->refresh();
+        }
+    } catch (const DbError&) {
+        // A deletion that fails is silent: the rows are read again.
+        rs_Kj->cancel();
+        rs_Kj->refresh();
+    }
+}
+
+void frmchenggl::cmdClear_Click()
+{
+    rs_Kj->cancel();
+    rs_Kj->refresh();
+    rs_Km->refresh();
+    leaveAdding();
+    dpkKd->setValue(QDate::currentDate());
+    cmdAdd->setFocus();
+}
+
+void frmchenggl::leaveAdding()
+{
+    m_adding = false;
+    enableManagement(true);
+    txtCheng->clear();
+    txtCheng->setEnabled(false);
+    dcbKm->setEnabled(false);
+    cmdClear->setEnabled(false);
+    cmdUpgrate->setEnabled(false);
+}
