@@ -108,8 +108,9 @@ struct Setting {
     }
 };
 
-// The ODBC settings of the benchmark's own data source "Orlenta", as a user's odbc.ini has them.
-void pointDataSourceAt(const Setting& s, const QString& database)
+// The ODBC settings of the benchmark's own data source "Orlenta", as a user's odbc.ini has them,
+// in the file `ini` of the engine's folder: the SQLite file or the PostgreSQL database named.
+void pointDataSourceAt(const Setting& s, const QString& database, const QString& ini = QStringLiteral("odbc.ini"))
 {
     QDir().mkpath(s.dir());
     QFile inst(s.dir() + "/odbcinst.ini");
@@ -118,18 +119,18 @@ void pointDataSourceAt(const Setting& s, const QString& database)
                    .arg(QStringLiteral(ORLENTA_SQLITE_ODBC), QStringLiteral(ORLENTA_PSQL_ODBC))
                    .toUtf8());
     inst.close();
-    QFile ini(s.dir() + "/odbc.ini");
-    ini.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    QFile sources(s.dir() + '/' + ini);
+    sources.open(QIODevice::WriteOnly | QIODevice::Truncate);
     if (s.engine == "sqlite")
-        ini.write(QStringLiteral("[Orlenta]\nDriver=SQLite3\nDatabase=%1\n").arg(s.sqliteFile()).toUtf8());
+        sources.write(QStringLiteral("[Orlenta]\nDriver=SQLite3\nDatabase=%1\n").arg(database).toUtf8());
     else
-        ini.write(QStringLiteral("[Orlenta]\nDriver=PostgreSQL Unicode\nServername=%1\nPort=5432\nDatabase=%2\n"
-                                 "Username=postgres\nUseDeclareFetch=0\nDebug=0\nCommLog=0\n")
-                      .arg(s.pgSocket(), database)
-                      .toUtf8());
-    ini.close();
+        sources.write(QStringLiteral("[Orlenta]\nDriver=PostgreSQL Unicode\nServername=%1\nPort=5432\nDatabase=%2\n"
+                                     "Username=postgres\nUseDeclareFetch=0\nDebug=0\nCommLog=0\n")
+                          .arg(s.pgSocket(), database)
+                          .toUtf8());
+    sources.close();
     qputenv("ODBCSYSINI", s.dir().toUtf8());
-    qputenv("ODBCINI", (s.dir() + "/odbc.ini").toUtf8());
+    qputenv("ODBCINI", (s.dir() + '/' + ini).toUtf8());
 }
 
 // ---- the engines themselves ---------------------------------------------------------------
@@ -217,7 +218,7 @@ bool prepare(const Setting& s)
         admin.read(QStringLiteral("CREATE DATABASE %1 ENCODING 'UTF8' TEMPLATE template0").arg(s.pgDatabase()));
         pointDataSourceAt(s, s.pgDatabase());
     } else {
-        pointDataSourceAt(s, QString());
+        pointDataSourceAt(s, s.sqliteFile());
     }
     if (QFile::exists(s.dir() + QStringLiteral("/ready-%1").arg(s.students)))
         return true;
@@ -709,30 +710,6 @@ constexpr int kSoakWriters = 4;
 constexpr int kSoakSaves = 200;
 constexpr int kSoakStudents = 20;
 
-void pointSoakSource(const Setting& s)
-{
-    Setting soak = s;
-    QDir().mkpath(s.dir());
-    QFile inst(s.dir() + "/odbcinst.ini");
-    inst.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    inst.write(QStringLiteral("[SQLite3]\nDriver=%1\n\n[PostgreSQL Unicode]\nDriver=%2\nDebug=0\nCommLog=0\n")
-                   .arg(QStringLiteral(ORLENTA_SQLITE_ODBC), QStringLiteral(ORLENTA_PSQL_ODBC))
-                   .toUtf8());
-    inst.close();
-    QFile ini(s.dir() + "/soak.ini");
-    ini.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    if (s.engine == "sqlite")
-        ini.write(QStringLiteral("[Orlenta]\nDriver=SQLite3\nDatabase=%1/soak.db\n").arg(s.dir()).toUtf8());
-    else
-        ini.write(QStringLiteral("[Orlenta]\nDriver=PostgreSQL Unicode\nServername=%1\nPort=5432\nDatabase=orlenta_soak\n"
-                                 "Username=postgres\nUseDeclareFetch=0\nDebug=0\nCommLog=0\n")
-                      .arg(s.pgSocket())
-                      .toUtf8());
-    ini.close();
-    qputenv("ODBCSYSINI", s.dir().toUtf8());
-    qputenv("ODBCINI", (s.dir() + "/soak.ini").toUtf8());
-}
-
 QString soakStudent(int i) { return QStringLiteral("%1").arg(2099000 + i); }
 
 int soakWriter(int writer)
@@ -768,7 +745,12 @@ int soakWriter(int writer)
             else {
                 ++failed;
                 if (failed <= 3)
-                    say(QStringLiteral("# writer %1: %2").arg(writer).arg(error.text().section('\n', 0, 0)));
+                    say(QStringLiteral("# writer %1 (%2, %3 rows, %4): %5")
+                            .arg(writer)
+                            .arg(number)
+                            .arg(student.recordCount())
+                            .arg(qEnvironmentVariable("ODBCINI"))
+                            .arg(error.text().section('\n', 0, 0)));
             }
         }
     }
@@ -871,8 +853,10 @@ int child(const QStringList& args)
         if (s.engine == "postgres" && args.value(0) == "soak"
             && QProcess::execute(QStringLiteral(ORLENTA_SOURCE_DIR "/scripts/pg-cluster.sh"), { "start", s.dir() }) != 0)
             return 1;
-        pointSoakSource(s);
-        return args.value(0) == "soak" ? soak(s) : soakWriter(args.value(3).toInt());
+        if (args.value(0) == "soak-writer")
+            return soakWriter(args.value(3).toInt()); // the data source is the soak's, inherited
+        pointDataSourceAt(s, s.engine == "sqlite" ? s.dir() + "/soak.db" : QStringLiteral("orlenta_soak"), "soak.ini");
+        return soak(s);
     }
     if (!prepare(s))
         return 1;
