@@ -2,6 +2,7 @@
 // the engine itself takes for the same work (the sqlite3 library or libpq called directly).
 //
 //   orlenta-bench [--engine sqlite|postgres|both] [--students N]
+//   orlenta-bench --child open sqlite|postgres N <window> [runs]   (one window, for a profiler)
 //
 // The database of N students (100,000 by default: about 2,000,000 score rows) is made once and
 // kept under <build>/bench-cache (SQLite) or in a PostgreSQL cluster under <build>/bench-pg.
@@ -866,6 +867,22 @@ int child(const QStringList& args)
         measure(s);
     if (args.value(0) == "walk")
         walk();
+    if (args.value(0) == "open") {
+        // One window opened again and again, to look at with a profiler:
+        //   orlenta-bench --child open sqlite 100000 frmchenggl 20
+        const QString name = args.value(3);
+        store::DataControl session; // the program's session stays open between windows
+        session.setRecordSource(QStringLiteral("select * from 全表名"));
+        session.refresh();
+        const double ms = medianOf(
+            [&] {
+                const double one = showUntilCounted(name);
+                discardWindows();
+                return one;
+            },
+            args.value(4, QStringLiteral("5")).toInt());
+        figure(name + QStringLiteral("_open_ms"), ms, "ms");
+    }
     return 0;
 }
 

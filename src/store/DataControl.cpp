@@ -20,6 +20,8 @@ const QString kChangedMeanwhile = QStringLiteral("该行自读取后已被其他
 const QString kDeletedMeanwhile = QStringLiteral("该行自读取后已被其他用户修改或删除，未能删除。请刷新后重试。");
 
 constexpr int kMaxCachedRows = 20000;
+constexpr int kShortResult = 5000;
+constexpr int kShortResultBlock = 500;
 int gEagerKeys = 250000;
 
 } // namespace
@@ -210,8 +212,11 @@ void DataControl::fetchBlock(int index)
         return;
     if (m_rows.size() > kMaxCachedRows)
         m_rows.clear();
-    const int begin = index / PageSize * PageSize;
-    const int end = std::min(begin + PageSize, total);
+    // A short result (a code list, which a combo's completer reads whole) comes in a few
+    // large blocks rather than many small ones.
+    const int block = total <= kShortResult && m_keys.complete() ? kShortResultBlock : PageSize;
+    const int begin = index / block * block;
+    const int end = std::min(begin + block, total);
     m_keys.readTo(db, end - 1);
     // Rows that went since the count leave the membership short; rows that came since, long.
     if (m_keys.complete() && m_keys.size() > total)

@@ -4,6 +4,7 @@
 #include "../RecordModel.h"
 #include "platform/Widgets.h"
 
+#include <QCompleter>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -13,6 +14,7 @@ DataCombo::DataCombo(QWidget* parent)
     : QComboBox(parent)
 {
     setEditable(true);
+    setCompleter(nullptr);
     ui::takeWhole(lineEdit());
     setInsertPolicy(NoInsert);
     setMaxVisibleItems(20);
@@ -58,6 +60,19 @@ void DataCombo::showPopup()
 {
     if (!m_locked)
         QComboBox::showPopup();
+}
+
+void DataCombo::focusInEvent(QFocusEvent* event)
+{
+    if (!completer()) {
+        // As the combo box makes its own.
+        auto* completer = new QCompleter(model(), this);
+        completer->setCaseSensitivity(Qt::CaseInsensitive);
+        completer->setCompletionMode(QCompleter::InlineCompletion);
+        completer->setCompletionColumn(modelColumn());
+        setCompleter(completer);
+    }
+    QComboBox::focusInEvent(event);
 }
 
 void DataCombo::keyPressEvent(QKeyEvent* event)

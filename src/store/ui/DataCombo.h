@@ -9,6 +9,9 @@ class DataControl;
 // A data combo: a pick list of one column (ListField) of the rows of a data control, and the
 // chosen or typed text (Text). Choosing writes nothing anywhere; the text stays as it is when
 // the list's data control is given another statement.
+//
+// Typing completes from the list, as an editable combo box does; the completer is made when the
+// combo first takes the focus, since it reads the whole list every time the list is read again.
 class DataCombo : public QComboBox {
     Q_OBJECT
 public:
@@ -27,6 +30,7 @@ public:
     void showPopup() override;
 
 protected:
+    void focusInEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
