@@ -22,6 +22,7 @@ const QString kDeletedMeanwhile = QStringLiteral("该行自读取后已被其他
 constexpr int kMaxCachedRows = 20000;
 constexpr int kShortResult = 5000;
 constexpr int kShortResultBlock = 500;
+constexpr int kExportBlock = 1000;
 int gEagerKeys = 250000;
 
 } // namespace
@@ -575,6 +576,49 @@ QVariant DataControl::valueAt(int row, int column)
     }
     const Row* values = serverRow(row);
     return values ? values->value(column) : QVariant();
+}
+
+void DataControl::forEachRow(const std::function<bool(const QVector<QVariant>&)>& visit)
+{
+    requireOpen();
+    const int total = serverCount();
+    auto shown = [this](int at, Row row) {
+        if (at == m_position && !m_onDeleted && m_mode != EditMode::None && !row.isEmpty())
+            for (auto it = m_changes.constBegin(); it != m_changes.constEnd(); ++it)
+                row[it.key()] = it.value();
+        return row;
+    };
+    if (!m_keyed) {
+        for (int at = 0; at < total; ++at)
+            if (!visit(shown(at, m_rows.value(at))))
+                return;
+    } else {
+        Connection& db = connection();
+        m_keys.readAll(db, false);
+        if (m_keys.size() > total)
+            m_keys.truncate(total);
+        for (int begin = 0; begin < total; begin += kExportBlock) {
+            const int end = std::min(begin + kExportBlock, total);
+            QStringList literals;
+            for (int at = begin; at < std::min(end, m_keys.size()); ++at)
+                literals << Sql::literal(m_keys.at(at), m_keyType);
+            QHash<QString, Row> byKey;
+            if (!literals.isEmpty()) {
+                const auto read = db.select(m_fetchHead + literals.join(QStringLiteral(", ")) + QStringLiteral(")"));
+                byKey.reserve(read.rows.size());
+                for (const Row& row : read.rows)
+                    byKey.insert(row.value(m_keyField).toString(), row);
+            }
+            for (int at = begin; at < end; ++at) {
+                const QVariant key = m_keys.at(at);
+                if (!visit(shown(at, key.isNull() ? Row() : byKey.value(key.toString()))))
+                    return;
+            }
+        }
+    }
+    for (int i = 0; i < m_appended.size(); ++i)
+        if (!visit(shown(total + i, m_appended[i])))
+            return;
 }
 
 } // namespace store

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
+#include <functional>
 #include <memory>
 
 namespace store {
@@ -92,6 +93,12 @@ public:
     // The value at a row and column as the grid shows it (pending changes included);
     // an invalid variant where the row cannot be read.
     QVariant valueAt(int row, int column);
+
+    // Every row of the record set in its order, as the grid shows them (pending changes and rows
+    // added here included; a deleted row as an empty one), read in large blocks without
+    // disturbing the current row or what is cached: for exporting a whole result. `visit` answers
+    // false to stop. Throws DbError.
+    void forEachRow(const std::function<bool(const QVector<QVariant>& row)>& visit);
 
     RecordModel* model() const { return m_model; }
     Connection& connection();
