@@ -1,5 +1,6 @@
 #include "DataGrid.h"
 
+#include "GridExport.h"
 #include "../DataControl.h"
 #include "../DbError.h"
 #include "../RecordModel.h"
@@ -70,6 +71,7 @@ DataGrid::DataGrid(QWidget* parent)
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(true);
     setItemDelegate(new CellEditor(this));
+    GridExport::attach(this); // the context menu: export every row to a workbook or CSV file
 }
 
 void DataGrid::setDataSource(DataControl* control)
