@@ -5,10 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <xlsxwriter.h>
 
 namespace platform {
@@ -107,17 +104,11 @@ void XlsxWriter::begin(const QString& path, const QStringList& captions)
 
     // The part file reserves a name beside the target: a directory without write permission
     // fails here, before any row is read.
-    const QFileInfo target(path);
-    QTemporaryFile part(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
-    part.setAutoRemove(false);
-    if (!part.open())
-        throw WriteError(QStringLiteral("无法写入文件“%1”：%2").arg(path, part.errorString()));
-    m_partPath = part.fileName();
-    part.close();
+    m_part.create(path);
 
     lxw_workbook_options options {};
     options.constant_memory = LXW_TRUE;
-    const QByteArray file = QFile::encodeName(m_partPath);
+    const QByteArray file = QFile::encodeName(m_part.path());
     m_book = workbook_new_opt(file.constData(), &options);
     if (!m_book)
         fail(LXW_ERROR_MEMORY_MALLOC_FAILED);
@@ -233,13 +224,7 @@ void XlsxWriter::finish()
         discard();
         throw WriteError(QStringLiteral("无法写入文件“%1”：%2").arg(m_path, reason));
     }
-    // rename() puts the new file in place of an old one of the same name in one step.
-    if (std::rename(QFile::encodeName(m_partPath).constData(), QFile::encodeName(m_path).constData()) != 0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        discard();
-        throw WriteError(QStringLiteral("无法写入文件“%1”：%2").arg(m_path, reason));
-    }
-    m_partPath.clear();
+    m_part.commit();
 }
 
 void XlsxWriter::discard()
@@ -250,9 +235,7 @@ void XlsxWriter::discard()
         m_book = nullptr;
     }
     m_sheet = nullptr;
-    if (!m_partPath.isEmpty())
-        QFile::remove(m_partPath);
-    m_partPath.clear();
+    m_part.discard();
 }
 
 void XlsxWriter::fail(int error)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PartFile.h"
 #include "TableWriter.h"
 
 #include <QVector>
@@ -44,7 +45,7 @@ private:
 
     QString m_sheetName;
     QString m_path;
-    QString m_partPath; // written here, moved to m_path by finish()
+    PartFile m_part; // written here, moved to m_path by finish()
     QStringList m_captions;
     lxw_workbook* m_book = nullptr;
     lxw_worksheet* m_sheet = nullptr;

@@ -2,6 +2,7 @@
 
 #include "platform/FileDialog.h"
 #include "platform/MsgBox.h"
+#include "platform/PartFile.h"
 #include "platform/TableWriter.h"
 
 #include <QAction>
@@ -13,11 +14,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 #include <QToolBar>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 namespace reports {
 
@@ -31,6 +28,16 @@ void setUpPage(QPrinter* printer)
 }
 
 } // namespace
+
+QFont PrintPreview::font(double points, bool bold)
+{
+    QFont f;
+    f.setFamilies({ QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans SC"),
+        QStringLiteral("sans-serif") });
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    return f;
+}
 
 QPrintPreviewDialog* PrintPreview::open(QWidget* parent, const QString& title, const QString& pdfName, const Painter& paint)
 {
@@ -56,30 +63,19 @@ void PrintPreview::savePdf(const QString& path, const Painter& paint)
 {
     // Drawn into a file beside the target and moved over it when whole: a failed save leaves any
     // older file of that name as it was.
-    const QFileInfo target(path);
-    QTemporaryFile part(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
-    part.setAutoRemove(false);
-    if (!part.open())
-        throw platform::WriteError(QStringLiteral("无法写入文件“%1”：%2").arg(path, part.errorString()));
-    const QString partPath = part.fileName();
-    part.close();
+    platform::PartFile part;
+    part.create(path);
     {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(partPath);
+        printer.setOutputFileName(part.path());
         printer.setCreator(QStringLiteral("Orlenta"));
         setUpPage(&printer);
         paint(&printer);
     }
-    if (QFileInfo(partPath).size() == 0) {
-        QFile::remove(partPath);
+    if (QFileInfo(part.path()).size() == 0)
         throw platform::WriteError(QStringLiteral("无法写入文件“%1”。").arg(path));
-    }
-    if (std::rename(QFile::encodeName(partPath).constData(), QFile::encodeName(path).constData()) != 0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        QFile::remove(partPath);
-        throw platform::WriteError(QStringLiteral("无法写入文件“%1”：%2").arg(path, reason));
-    }
+    part.commit();
 }
 
 void PrintPreview::savePdfFromDialog(QWidget* parent, const QString& pdfName, const Painter& paint)

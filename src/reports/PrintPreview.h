@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QString>
 #include <functional>
 
@@ -24,6 +25,9 @@ public:
 
     // Asks for a file name and saves the pages there; a failure is told in a message box.
     static void savePdfFromDialog(QWidget* parent, const QString& pdfName, const Painter& paint);
+
+    // The font of printed pages: a Chinese one that the PDF embeds.
+    static QFont font(double points, bool bold = false);
 };
 
 } // namespace reports

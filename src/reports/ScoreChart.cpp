@@ -17,6 +17,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QFormLayout>
 #include <QGraphicsSimpleTextItem>
 #include <QGroupBox>
@@ -87,7 +88,6 @@ ScoreChart::ScoreChart(const store::ScoreDistribution& d, const QString& source,
     // Room above the highest bar for its text.
     y->setRange(0, most > 0 ? std::ceil(most * 1.2) : 1);
     y->setLabelFormat(QStringLiteral("%d"));
-    y->setTitleText(QStringLiteral("条数"));
     y->applyNiceNumbers();
     m_chart->addAxis(x, Qt::AlignBottom);
     m_chart->addAxis(y, Qt::AlignLeft);
@@ -235,14 +235,35 @@ void ScoreChart::cmdPng_Click()
 void ScoreChart::cmdPrint_Click()
 {
     const QString pdf = QStringLiteral("成绩分布图_%1.pdf").arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
-    QWidget* content = m_content;
-    PrintPreview::open(this, windowTitle(), pdf, [content](QPrinter* printer) {
-        QPainter painter(printer);
-        const QRectF page = printer->pageLayout().paintRectPixels(printer->resolution());
-        const double scale = std::min(page.width() / content->width(), page.height() / content->height());
-        painter.scale(scale, scale);
-        content->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
-    });
+    PrintPreview::open(this, windowTitle(), pdf, [this](QPrinter* printer) { paintPage(printer); });
+}
+
+void ScoreChart::paintPage(QPrinter* printer) const
+{
+    QPainter painter(printer);
+    const QRectF page(QPointF(0, 0), printer->pageLayout().paintRectPixels(printer->resolution()).size());
+    double y = 0;
+    auto line = [&](const QString& text, const QFont& font, Qt::Alignment align, double x = 0) {
+        painter.setFont(font);
+        const double height = QFontMetricsF(font, printer).height() * 1.4;
+        painter.drawText(QRectF(page.left() + x, y, page.width() - x, height), int(align | Qt::AlignVCenter), text);
+        y += height;
+    };
+    line(QStringLiteral("成绩分布图"), PrintPreview::font(16, true), Qt::AlignHCenter);
+    line(QStringLiteral("数据来源: %1      统计日期: %2").arg(m_source, QDate::currentDate().toString(QStringLiteral("yyyy-M-d"))),
+        PrintPreview::font(10), Qt::AlignHCenter);
+    y += page.height() * 0.01;
+    // The chart as drawn on screen, in vectors, as wide as the page.
+    const QRectF chart(page.left(), y, page.width(), page.width() * 0.62);
+    m_view->render(&painter, chart, m_view->viewport()->rect(), Qt::KeepAspectRatio);
+    y = chart.bottom() + page.height() * 0.02;
+    static const char* const captions[] = { "成绩条数:", "及格率(≥60):", "平均分:", "中位数:", "最高分:", "最低分:" };
+    for (int i = 0; i < m_figures.size(); ++i) {
+        const double top = y;
+        line(QString::fromUtf8(captions[i]), PrintPreview::font(11), Qt::AlignLeft, page.width() * 0.25);
+        y = top;
+        line(m_figures[i]->text(), PrintPreview::font(11, true), Qt::AlignLeft, page.width() * 0.45);
+    }
 }
 
 } // namespace reports

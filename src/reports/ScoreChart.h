@@ -10,6 +10,7 @@ class QChart;
 class QChartView;
 class QGraphicsSimpleTextItem;
 class QLabel;
+class QPrinter;
 class QPushButton;
 namespace store {
 class Connection;
@@ -40,6 +41,8 @@ public:
 
     void cmdPng_Click();
     void cmdPrint_Click();
+    // The printed page: a heading, the chart, and its figures beneath it.
+    void paintPage(QPrinter* printer) const;
 
     // The figures beside the chart, by name: count, pass, mean, median, highest, lowest.
     QString figure(const QString& name) const;

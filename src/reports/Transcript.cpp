@@ -16,19 +16,10 @@ namespace reports {
 
 namespace {
 
-QFont documentFont(double points)
-{
-    QFont font;
-    font.setFamilies({ QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans SC"),
-        QStringLiteral("sans-serif") });
-    font.setPointSizeF(points);
-    return font;
-}
-
 QTextCharFormat characters(double points, bool bold = false)
 {
     QTextCharFormat format;
-    format.setFont(documentFont(points));
+    format.setFont(PrintPreview::font(points));
     format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
     return format;
 }
@@ -51,7 +42,7 @@ void put(QTextTable* table, int row, int column, const QString& text, const QTex
 std::unique_ptr<QTextDocument> Transcript::document(const store::StudentTranscript& t, const QDate& printed)
 {
     auto doc = std::make_unique<QTextDocument>();
-    doc->setDefaultFont(documentFont(10.5));
+    doc->setDefaultFont(PrintPreview::font(10.5));
     doc->setDocumentMargin(0);
     QTextCursor cursor(doc.get());
 
@@ -84,7 +75,8 @@ std::unique_ptr<QTextDocument> Transcript::document(const store::StudentTranscri
     gap.setTopMargin(8);
     cursor.insertBlock(gap);
     QTextTableFormat grid;
-    grid.setBorder(0.6);
+    grid.setBorder(1);
+    grid.setBorderBrush(QBrush(QColor(120, 120, 140)));
     grid.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
     grid.setBorderCollapse(true);
     grid.setCellPadding(4);
