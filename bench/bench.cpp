@@ -541,7 +541,7 @@ int exportChild(const QString& what)
     const double size = QFileInfo(file).size() / 1048576.0;
     QFile::remove(file);
     const QString name = QStringLiteral("export_%1").arg(what).replace(u'-', u'_');
-    figure(name + QStringLiteral("_rows"), rows, "rows");
+    say(QStringLiteral("%1_rows %2 rows").arg(name).arg(rows));
     figure(name + QStringLiteral("_s"), seconds, "s");
     figure(name + QStringLiteral("_file_mb"), size, "MB");
     figure(name + QStringLiteral("_peak_rss_mb"), peakRssMb(), "MB");

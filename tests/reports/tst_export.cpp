@@ -12,6 +12,8 @@
 #include "store/ui/GridExport.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -290,6 +292,7 @@ private Q_SLOTS:
     void cleanup() { Gui::end(); }
 
     void everyGridOffersBothExports();
+    void contextMenuByMouseAndMenuKey();
     void workbookHoldsEveryRowTyped();
     void workbookGoesOnOverSheets();
     void csvQuotesAndDefusesFormulas();
@@ -317,6 +320,39 @@ void tst_export::everyGridOffersBothExports()
         platform::Forms::discardAll();
         Gui::settle();
     }
+}
+
+void tst_export::contextMenuByMouseAndMenuKey()
+{
+    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    platform::Form* w = open(QStringLiteral("frmsinfgl"));
+    store::DataGrid* g = grid(w, "dgdXinf");
+    // Whatever menu pops up is read and closed again.
+    QStringList shown;
+    auto readMenu = [&] {
+        QTimer::singleShot(0, [&] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                for (QAction* a : popup->actions())
+                    shown << a->text();
+                popup->close();
+            }
+        });
+    };
+    const QStringList entries { QStringLiteral("导出为 Excel 工作簿(.xlsx)…"), QStringLiteral("导出为 CSV 文件(.csv)…") };
+    readMenu();
+    const QPoint inside = g->viewport()->rect().center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, inside, g->viewport()->mapToGlobal(inside));
+    QApplication::sendEvent(g->viewport(), &click);
+    Gui::settle();
+    QCOMPARE(shown, entries);
+    // The Menu key: the window system turns it into a keyboard context-menu event for the
+    // focused widget.
+    shown.clear();
+    readMenu();
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, g->rect().center(), g->mapToGlobal(g->rect().center()));
+    QApplication::sendEvent(g, &key);
+    Gui::settle();
+    QCOMPARE(shown, entries);
 }
 
 void tst_export::workbookHoldsEveryRowTyped()
