@@ -429,6 +429,9 @@ Connection::Keys Connection::readKeys(const QString& statement, bool textKeys, i
             out.texts << query.value(0).toString();
         else
             out.ints.push_back(query.value(0).toLongLong());
+        if (out.rows == 0)
+            for (int i = 0; i < columns; ++i)
+                out.first << normalise(query.value(i), std::nullopt);
         if (out.rows == keepRow)
             for (int i = 0; i < columns; ++i)
                 out.kept << normalise(query.value(i), std::nullopt);
@@ -466,6 +469,9 @@ bool readSqliteKeys(sqlite3* db, const QString& statement, bool textKeys, int ke
                 sqlite3_column_bytes(st, 0));
         else
             out.ints.push_back(sqlite3_column_int64(st, 0));
+        if (out.rows == 0)
+            for (int i = 0; i < sqlite3_column_count(st); ++i)
+                out.first << sqliteValue(st, i);
         if (out.rows == keepRow)
             for (int i = 0; i < sqlite3_column_count(st); ++i)
                 out.kept << sqliteValue(st, i);
@@ -536,10 +542,12 @@ bool readOdbcKeys(SQLHDBC hdbc, const QString& statement, bool textKeys, int kee
                 out.texts << textAt(0, r, whole).toString();
             else
                 out.ints.push_back(ints[r]);
-            if (out.rows == keepRow) {
-                out.kept << (textKeys ? textAt(0, r, whole) : QVariant(qlonglong(ints[r])));
+            for (QVector<QVariant>* row : { out.rows == 0 ? &out.first : nullptr, out.rows == keepRow ? &out.kept : nullptr }) {
+                if (!row)
+                    continue;
+                *row << (textKeys ? textAt(0, r, whole) : QVariant(qlonglong(ints[r])));
                 for (SQLSMALLINT c = 1; c < columns; ++c)
-                    out.kept << textAt(c, r, whole);
+                    *row << textAt(c, r, whole);
             }
             ++out.rows;
         }

@@ -57,11 +57,12 @@ public:
     int execute(const QString& statement);
 
     // The first column of many rows, read in bulk past the row-by-row interface: the keys of a
-    // result. Whole numbers come as ints, anything else as texts. Every column of the row at
-    // position keepRow (0-based) is kept as well, where the result has that row.
+    // result. Whole numbers come as ints, anything else as texts. Every column of the first row,
+    // and of the row at position keepRow (0-based, where the result has that row), is kept too.
     struct Keys {
         std::vector<qint64> ints;
         QStringList texts;
+        QVector<QVariant> first;
         QVector<QVariant> kept;
         int rows = 0;
     };

@@ -120,6 +120,7 @@ private:
     int knownRows() const;
     void setPosition(int position);
     void commitPendingBeforeMove();
+    void writeCurrent();
     void checkCurrent();
     Row& currentValues();
     bool isWritable(int field) const;
