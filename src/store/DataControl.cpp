@@ -83,7 +83,7 @@ void DataControl::refresh()
         const auto plan = shape.isSelect && shape.pageable ? KeySet::plan(shape) : std::nullopt;
         Connection::Rows first;
         if (!plan) {
-            first = db.select(adapted);
+            first = db.selectAll(adapted);
         } else {
             first = db.select(shape.head + QStringLiteral(" order by ") + plan->orderBy
                 + QStringLiteral(" limit %1").arg(PageSize + 1));
