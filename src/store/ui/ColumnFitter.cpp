@@ -14,6 +14,8 @@ namespace store {
 ColumnFitter::ColumnFitter(QTableView* view)
     : QObject(view)
     , m_view(view)
+    , m_viewport(view->viewport())
+    , m_headerViewport(view->horizontalHeader()->viewport())
 {
     QHeaderView* header = view->horizontalHeader();
     header->setStretchLastSection(false);
@@ -130,7 +132,7 @@ void ColumnFitter::sectionResized(int logical, int, int newSize)
 
 bool ColumnFitter::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_view->viewport()) {
+    if (watched == m_viewport) {
         if (event->type() == QEvent::Resize) {
             fill();
         } else if (event->type() == QEvent::Paint && m_measureAfterPaint) {
@@ -142,6 +144,8 @@ bool ColumnFitter::eventFilter(QObject* watched, QEvent* event)
         }
         return false;
     }
+    if (watched != m_headerViewport)
+        return false;
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: m_userResizing = true; break;

@@ -42,6 +42,9 @@ private:
     void setWidth(int logical, int width);
 
     QTableView* m_view;
+    // Compared with, never called: events still arrive while the grid is being destroyed.
+    const QObject* m_viewport;
+    const QObject* m_headerViewport;
     QPointer<DataControl> m_control;
     QHash<QString, int> m_widths;  // by field: the width its texts and caption need
     QHash<QString, int> m_longest; // by field: its longest text seen, in pixels
