@@ -13,6 +13,7 @@ packages=(
   postgresql-15 postgresql-client-15
   fonts-wqy-microhei
   xvfb xauth
+  dpkg-dev file lintian
 )
 
 missing=()

@@ -591,6 +591,19 @@ QVariant DataControl::valueAt(int row, int column)
     return values ? values->value(column) : QVariant();
 }
 
+bool DataControl::cachedValue(int row, int column, QVariant& value) const
+{
+    if (!m_open || row < 0 || column < 0 || column >= m_fields.size())
+        return false;
+    const auto it = m_rows.constFind(row);
+    if (it == m_rows.constEnd() || it->isEmpty())
+        return false;
+    value = row == m_position && !m_onDeleted && m_mode != EditMode::None && m_changes.contains(column)
+        ? m_changes.value(column)
+        : it->value(column);
+    return true;
+}
+
 void DataControl::forEachRow(const std::function<bool(const QVector<QVariant>&)>& visit)
 {
     requireOpen();

@@ -1,5 +1,6 @@
 #include "DataGrid.h"
 
+#include "ColumnFitter.h"
 #include "../DataControl.h"
 #include "../DbError.h"
 #include "../RecordModel.h"
@@ -68,7 +69,7 @@ DataGrid::DataGrid(QWidget* parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     verticalHeader()->setVisible(false);
     horizontalHeader()->setHighlightSections(false);
-    horizontalHeader()->setStretchLastSection(true);
+    m_fitter = new ColumnFitter(this);
     setItemDelegate(new CellEditor(this));
 }
 
@@ -135,6 +136,7 @@ void DataGrid::applyColumns()
     if (m_columns.isEmpty()) {
         for (int i = 0; i < count; ++i)
             setColumnHidden(i, false);
+        m_fitter->fit(m_control);
         return;
     }
     for (int i = 0; i < count; ++i)
@@ -148,6 +150,7 @@ void DataGrid::applyColumns()
         setColumnHidden(logical, false);
         header->moveSection(header->visualIndex(logical), visual++);
     }
+    m_fitter->fit(m_control);
 }
 
 void DataGrid::followRecordSet()
