@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test sanitize bench format clean
+.PHONY: all deps build run test package sanitize bench format clean
 
 all: build
 
@@ -21,6 +21,10 @@ run: build
 # The whole suite, on SQLite and on a throwaway PostgreSQL cluster.
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j 2
+
+# The Debian package, $(BUILD)/orlenta_<version>_amd64.deb (install it with apt install ./<file>).
+package: build
+	@cmake --build $(BUILD) --target package
 
 # The whole suite again, on a Debug build with AddressSanitizer and UndefinedBehaviorSanitizer
 # in a build folder of its own.

@@ -277,7 +277,7 @@ double showActive(const std::function<platform::Form*()>& show)
 // ---- the score windows --------------------------------------------------------------------
 
 // Shows a window and waits until its first rows are painted and panel 3 of its status bar
-// shows the row count (its activation sets it).
+// shows the row count (its activation sets it), where it has one.
 double showUntilCounted(const QString& name)
 {
     QElapsedTimer clock;
@@ -285,7 +285,7 @@ double showUntilCounted(const QString& name)
     platform::Form* form = platform::Forms::show(name);
     QLabel* count = form->findChild<QLabel*>(QStringLiteral("panel3"));
     QCoreApplication::processEvents();
-    while (count->text().isEmpty() || count->text() == QLatin1String("0")) {
+    while (count && (count->text().isEmpty() || count->text() == QLatin1String("0"))) {
         if (clock.elapsed() > 60000)
             break;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);

@@ -14,6 +14,7 @@ packages=(
   fonts-wqy-microhei
   poppler-utils unzip
   xvfb xauth
+  dpkg-dev file lintian
 )
 
 missing=()

@@ -8,7 +8,7 @@
 
 void registerAccountsForms()
 {
-    platform::Forms::add<frmGly>();
-    platform::Forms::add<frmglyadd>();
-    platform::Forms::add<frmputong>();
+    platform::Forms::add<frmGly>(QStringLiteral("用户管理窗体.htm"));
+    platform::Forms::add<frmglyadd>(QStringLiteral("用户管理窗体.htm#frmglyadd"));
+    platform::Forms::add<frmputong>(QStringLiteral("用户管理窗体.htm#frmputong"));
 }

@@ -1,12 +1,26 @@
 #include "Application.h"
 
 #include "platform/Forms.h"
+#include "platform/HelpViewer.h"
+
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QTimer>
+
+// Silent unless asked for (QT_LOGGING_RULES="orlenta.startup.info=true"): what the program found
+// and showed when it started, for checking an installation.
+Q_LOGGING_CATEGORY(lcStartup, "orlenta.startup", QtWarningMsg)
 
 int main(int argc, char** argv)
 {
     Application app(argc, argv);
     Application::prepare();
     QApplication::setQuitOnLastWindowClosed(false); // the program ends when its last window is unloaded
-    platform::Forms::show(QStringLiteral("frmCload"));
+    platform::Form* first = platform::Forms::show(QStringLiteral("frmCload"));
+    QTimer::singleShot(0, &app, [first = QPointer<platform::Form>(first)] {
+        qCInfo(lcStartup, "help file: %s", qUtf8Printable(platform::HelpViewer::helpFile()));
+        if (first && first->isVisible())
+            qCInfo(lcStartup, "shown: %s \"%s\"", qUtf8Printable(first->objectName()), qUtf8Printable(first->windowTitle()));
+    });
     return app.exec();
 }

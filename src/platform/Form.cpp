@@ -1,13 +1,17 @@
 #include "Form.h"
 
 #include "Forms.h"
+#include "HelpViewer.h"
 #include "KeyCode.h"
 #include "MsgBox.h"
+#include "Screens.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <exception>
 
 namespace platform {
@@ -15,6 +19,34 @@ namespace platform {
 Form::Form(QWidget* parent)
     : QMainWindow(parent)
 {
+    auto* help = new QAction(this);
+    help->setObjectName(QStringLiteral("helpKey"));
+    help->setShortcut(QKeySequence(Qt::Key_F1));
+    help->setShortcutContext(Qt::WindowShortcut);
+    addAction(help);
+    connect(help, &QAction::triggered, this, [this] { run([this] { showHelp(); }); });
+}
+
+void Form::showHelp() { HelpViewer::displayTopic(this, HelpViewer::helpFile(), m_helpTopic); }
+
+void Form::openWithinScreen(const QWidget* near)
+{
+    const bool fixed = minimumSize() == maximumSize();
+    const QSize needs = minimumSizeHint();
+    const QSize room = Screens::room(this, near);
+    if (!fixed && centralWidget() && (needs.width() > room.width() || needs.height() > room.height())) {
+        QWidget* focus = focusWidget();
+        auto* scroll = new QScrollArea;
+        scroll->setObjectName(QStringLiteral("scroll"));
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidgetResizable(true);
+        scroll->setWidget(takeCentralWidget());
+        setCentralWidget(scroll);
+        setMinimumSize(needs.boundedTo(room));
+        if (focus)
+            focus->setFocus();
+    }
+    Screens::openWithin(this, near);
 }
 
 Form::~Form() = default;

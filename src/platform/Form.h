@@ -30,6 +30,12 @@ public:
     // Whether this window alone keeps the program running (the About box does not).
     virtual bool keepsProgramAlive() const { return true; }
 
+    // The help page of this window (a page of the help file, with an anchor after "#" if any),
+    // which F1 opens; without one F1 opens the contents.
+    void setHelpTopic(const QString& topic) { m_helpTopic = topic; }
+    const QString& helpTopic() const { return m_helpTopic; }
+    void showHelp();
+
     // Runs a piece of a handler; a failure it throws is shown and swallowed.
     static void run(const std::function<void()>& work);
     static void reportFailure(const QString& text);
@@ -65,10 +71,16 @@ protected:
 
 private:
     void connectChosen(QRadioButton* option, std::function<void()> handler);
+    // Before the window is first shown: it opens within the screen that shows `near`; a form that
+    // needs more room than that screen has goes into a scroll area, so that the window can
+    // shrink to the screen.
+    void openWithinScreen(const QWidget* near);
 
     QHash<QObject*, std::function<void(int)>> m_keyHandlers;
+    QString m_helpTopic;
     friend class Forms;
     bool m_unloaded = false;
+    bool m_placed = false;
 };
 
 } // namespace platform

@@ -10,6 +10,7 @@ namespace platform {
 namespace {
 struct Registry {
     QHash<QString, Forms::Factory> factories;
+    QHash<QString, QString> helpTopics;
     QHash<QString, std::function<Form*()>> openings;
     QHash<QString, QPointer<Form>> loaded;
     QPointer<Form> lastActive;
@@ -22,9 +23,20 @@ Registry& registry()
 }
 } // namespace
 
-void Forms::addFactory(const QString& name, Factory factory) { registry().factories.insert(name, std::move(factory)); }
+void Forms::addFactory(const QString& name, Factory factory, const QString& helpTopic)
+{
+    registry().factories.insert(name, std::move(factory));
+    registry().helpTopics.insert(name, helpTopic);
+}
 
 bool Forms::isAvailable(const QString& name) { return registry().factories.contains(name); }
+
+QStringList Forms::available()
+{
+    QStringList names = registry().factories.keys();
+    names.sort();
+    return names;
+}
 
 void Forms::addOpening(const QString& name, std::function<Form*()> opening)
 {
@@ -52,6 +64,7 @@ Form* Forms::load(const QString& name)
         return nullptr;
     Form* form = factory();
     form->setObjectName(name);
+    form->setHelpTopic(registry().helpTopics.value(name));
     registry().loaded.insert(name, form);
     Form::run([form] { form->Form_Load(); });
     return form;
@@ -69,6 +82,11 @@ void Forms::show(Form* form)
 {
     if (!form || form->m_unloaded)
         return;
+    if (!form->m_placed) {
+        form->m_placed = true;
+        const QWidget* near = registry().lastActive ? registry().lastActive.data() : QApplication::activeWindow();
+        form->openWithinScreen(near && near != form ? near : nullptr);
+    }
     form->show();
     form->raise();
     form->activateWindow();

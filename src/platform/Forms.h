@@ -20,13 +20,16 @@ class Forms {
 public:
     using Factory = std::function<Form*()>;
 
+    // A window and its page in the help file (F1 opens it).
     template <typename T>
-    static void add()
+    static void add(const QString& helpTopic = QString())
     {
-        addFactory(QString::fromLatin1(T::staticMetaObject.className()), [] { return new T; });
+        addFactory(QString::fromLatin1(T::staticMetaObject.className()), [] { return new T; }, helpTopic);
     }
-    static void addFactory(const QString& name, Factory factory);
+    static void addFactory(const QString& name, Factory factory, const QString& helpTopic = QString());
     static bool isAvailable(const QString& name);
+    // Every window of this build by name, in order.
+    static QStringList available();
 
     // How a window is opened from a menu, when that is more than showing it (the new-student
     // window needs the student window loaded behind it). open() falls back to show().

@@ -1,6 +1,7 @@
 #include "MsgBox.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QQueue>
@@ -20,16 +21,16 @@ Script& script()
     return s;
 }
 
-QMessageBox::Icon qtIcon(MsgBox::Icon icon)
+QString iconResource(MsgBox::Icon icon)
 {
     switch (icon) {
-    case MsgBox::Icon::Information: return QMessageBox::Information;
-    case MsgBox::Icon::Exclamation: return QMessageBox::Warning;
-    case MsgBox::Icon::Question: return QMessageBox::Question;
-    case MsgBox::Icon::Critical: return QMessageBox::Critical;
+    case MsgBox::Icon::Information: return QStringLiteral(":/icons/msg-information.svg");
+    case MsgBox::Icon::Exclamation: return QStringLiteral(":/icons/msg-warning.svg");
+    case MsgBox::Icon::Question: return QStringLiteral(":/icons/msg-question.svg");
+    case MsgBox::Icon::Critical: return QStringLiteral(":/icons/msg-error.svg");
     case MsgBox::Icon::None: break;
     }
-    return QMessageBox::NoIcon;
+    return {};
 }
 } // namespace
 
@@ -47,37 +48,53 @@ MsgBox::Answer MsgBox::show(const QString& text, const QString& title, Icon icon
         return answer;
     }
 
-    QMessageBox box(qtIcon(icon), caption, text, QMessageBox::NoButton, QApplication::activeWindow());
-    QAbstractButton* ok = nullptr;
-    QAbstractButton* cancel = nullptr;
-    QAbstractButton* yes = nullptr;
-    QAbstractButton* no = nullptr;
-    switch (buttons) {
-    case Buttons::Ok: ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole); break;
-    case Buttons::OkCancel:
-        ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
-        cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
-        break;
-    case Buttons::YesNo:
-        yes = box.addButton(QStringLiteral("是(&Y)"), QMessageBox::YesRole);
-        no = box.addButton(QStringLiteral("否(&N)"), QMessageBox::NoRole);
-        box.setEscapeButton(no);
-        break;
-    }
-    box.setDefaultButton(qobject_cast<QPushButton*>(ok ? ok : yes));
-    box.exec();
-    QAbstractButton* clicked = box.clickedButton();
-    if (clicked && clicked == ok)
+    const auto box = makeBox(text, caption, icon, buttons, QApplication::activeWindow());
+    box->exec();
+    QAbstractButton* clicked = box->clickedButton();
+    const QMessageBox::ButtonRole role = clicked ? box->buttonRole(clicked) : QMessageBox::InvalidRole;
+    if (role == QMessageBox::AcceptRole)
         return Answer::Ok;
-    if (clicked && clicked == yes)
+    if (role == QMessageBox::YesRole)
         return Answer::Yes;
     if (buttons == Buttons::YesNo)
         return Answer::No;
     if (buttons == Buttons::OkCancel)
         return Answer::Cancel;
-    Q_UNUSED(cancel);
-    Q_UNUSED(no);
     return Answer::Ok;
+}
+
+QPixmap MsgBox::iconPixmap(Icon icon, qreal devicePixelRatio)
+{
+    const QString resource = iconResource(icon);
+    if (resource.isEmpty())
+        return {};
+    return QIcon(resource).pixmap(QSize(IconSize, IconSize), devicePixelRatio);
+}
+
+std::unique_ptr<QMessageBox> MsgBox::makeBox(const QString& text, const QString& title, Icon icon, Buttons buttons,
+    QWidget* parent)
+{
+    const QString caption = title.isEmpty() ? QStringLiteral("Orlenta") : title;
+    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, caption, text, QMessageBox::NoButton, parent);
+    if (icon != Icon::None) {
+        const qreal scale = parent ? parent->devicePixelRatioF() : qApp->devicePixelRatio();
+        box->setIconPixmap(iconPixmap(icon, scale));
+    }
+    QAbstractButton* first = nullptr;
+    switch (buttons) {
+    case Buttons::Ok: first = box->addButton(QStringLiteral("确定"), QMessageBox::AcceptRole); break;
+    case Buttons::OkCancel:
+        first = box->addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+        box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+        break;
+    case Buttons::YesNo: {
+        first = box->addButton(QStringLiteral("是(&Y)"), QMessageBox::YesRole);
+        box->setEscapeButton(box->addButton(QStringLiteral("否(&N)"), QMessageBox::NoRole));
+        break;
+    }
+    }
+    box->setDefaultButton(qobject_cast<QPushButton*>(first));
+    return box;
 }
 
 void MsgBox::setScripted(bool scripted) { script().scripted = scripted; }

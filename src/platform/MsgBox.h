@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QPixmap>
 #include <QString>
 #include <QVector>
 #include <functional>
+#include <memory>
+
+class QMessageBox;
+class QWidget;
 
 namespace platform {
 
@@ -25,6 +30,14 @@ public:
     // A box with no title of its own carries the program's title, "Orlenta".
     static Answer show(const QString& text, const QString& title = {}, Icon icon = Icon::None,
         Buttons buttons = Buttons::Ok);
+
+    // The box that show() puts up, not yet shown (tests render it to look at).
+    static std::unique_ptr<QMessageBox> makeBox(const QString& text, const QString& title = {}, Icon icon = Icon::None,
+        Buttons buttons = Buttons::Ok, QWidget* parent = nullptr);
+    // A box's icon, drawn from the program's own pictures for a screen of the given scale, so that
+    // it is sharp at any scale; null for Icon::None.
+    static QPixmap iconPixmap(Icon icon, qreal devicePixelRatio);
+    static constexpr int IconSize = 40;
 
     // Test seam: record boxes instead of showing them; answers are taken in order, and an
     // unscripted box gets OK, or No/Cancel where it asks a question.

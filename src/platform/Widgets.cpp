@@ -1,6 +1,8 @@
 #include "Widgets.h"
 
+#include <QAbstractSpinBox>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -129,6 +131,22 @@ BrowseButtons browseButtons(QWidget* parent, const QString& title)
     for (QPushButton* each : { b.first, b.previous, b.next, b.last })
         row->addWidget(each);
     return b;
+}
+
+void keepReadable(QWidget* panel, int characters)
+{
+    const QFontMetrics metrics = panel->fontMetrics();
+    const int text = std::max(metrics.horizontalAdvance(QString(characters, QLatin1Char('0'))),
+        metrics.horizontalAdvance(QChar(0x6C49)) * characters / 2);
+    const int width = text + 2 * metrics.averageCharWidth(); // the box's frame and margins
+    for (QWidget* box : panel->findChildren<QWidget*>()) {
+        if (qobject_cast<QLineEdit*>(box) || qobject_cast<QComboBox*>(box) || qobject_cast<QAbstractSpinBox*>(box)
+            || qobject_cast<QPlainTextEdit*>(box)) {
+            if (qobject_cast<QLineEdit*>(box) && qobject_cast<QComboBox*>(box->parentWidget()))
+                continue; // a combo's own line
+            box->setMinimumWidth(std::max(box->minimumWidth(), width));
+        }
+    }
 }
 
 void paint(QWidget* widget, const QColor& colour)

@@ -46,6 +46,10 @@ struct BrowseButtons {
 };
 BrowseButtons browseButtons(QWidget* parent, const QString& title);
 
+// Keeps the boxes of a panel beside a grid readable when the window is narrowed: each box, list
+// and date picker in it at least as wide as `characters` digits or half as many Chinese characters.
+void keepReadable(QWidget* panel, int characters = 12);
+
 // Paints a window or frame in one colour (the student windows' blue, the buttons' green).
 void paint(QWidget* widget, const QColor& colour);
 

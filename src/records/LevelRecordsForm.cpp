@@ -102,7 +102,6 @@ LevelRecordsForm::LevelRecordsForm(const LevelRecordsDesign& design)
     m_recordsGrid->setColumns({ { QStringLiteral("学号"), QStringLiteral("学号") },
         { QStringLiteral("级别代码"), QStringLiteral("级别代码") }, { QStringLiteral("记录时间"), QStringLiteral("记录时间") },
         { QStringLiteral("备注"), QStringLiteral("备注") } });
-    m_recordsGrid->horizontalHeader()->setDefaultSectionSize(100);
     auto* records = new QVBoxLayout(faminf);
     records->addWidget(lblts2);
     records->addWidget(m_recordsGrid, 1);
@@ -110,7 +109,6 @@ LevelRecordsForm::LevelRecordsForm(const LevelRecordsDesign& design)
     // The levels to choose from.
     m_levelsFrame = ui::frame(central, design.levelsFrame, design.levelsFrameTitle);
     m_levelsGrid = dataGrid(m_levelsFrame, design.levelsGrid, m_levels);
-    m_levelsGrid->horizontalHeader()->setDefaultSectionSize(60);
     auto* levels = new QVBoxLayout(m_levelsFrame);
     levels->addWidget(m_levelsGrid);
 

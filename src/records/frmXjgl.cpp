@@ -83,7 +83,6 @@ frmXjgl::frmXjgl()
     dgdXj->setDataSource(rs_Xueji);
     dgdXj->setColumns({ { QStringLiteral("学号"), QStringLiteral("学号") }, { QStringLiteral("学籍情况"), QStringLiteral("全称") },
         { QStringLiteral("记录时间"), QStringLiteral("记录时间") } });
-    dgdXj->horizontalHeader()->setDefaultSectionSize(150);
     // A change is corrected in place; the status's full name belongs to the code table, and
     // writing it would rename the status for every student.
     dgdXj->setAllowUpdate(true);

@@ -29,7 +29,6 @@ frmZcj::frmZcj()
     DataGrid1->setObjectName(QStringLiteral("DataGrid1"));
     DataGrid1->setDataSource(rs_Zdc);
     DataGrid1->setAllowUpdate(false); // the results are for reading only
-    DataGrid1->horizontalHeader()->setDefaultSectionSize(100);
     auto* grid = new QVBoxLayout(famInf);
     grid->addWidget(DataGrid1);
 

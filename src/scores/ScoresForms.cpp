@@ -8,7 +8,7 @@
 
 void registerScoresForms()
 {
-    platform::Forms::add<frmchenggl>();
-    platform::Forms::add<frmkgl>();
-    platform::Forms::add<frmchz>();
+    platform::Forms::add<frmchenggl>(QStringLiteral("学生成绩管理窗体.htm"));
+    platform::Forms::add<frmkgl>(QStringLiteral("课程管理窗体.htm"));
+    platform::Forms::add<frmchz>(QStringLiteral("成绩分类汇总窗口.htm"));
 }

@@ -139,6 +139,7 @@ frmchenggl::frmchenggl()
         input->addWidget(field, row++, 1);
     }
     input->setColumnStretch(1, 1);
+    ui::keepReadable(famKe);
 
     // Management frame.
     famGuanli = ui::frame(central, "famGuanli", QStringLiteral("管理"));
@@ -173,7 +174,6 @@ frmchenggl::frmchenggl()
         QStringLiteral("课程号"), QStringLiteral("学分"), QStringLiteral("院系号"), QStringLiteral("班级号") });
     dgdChengji->setAllowUpdate(false);
     dgdChengji->setItemDelegate(new CellDelegate(dgdChengji));
-    dgdChengji->horizontalHeader()->setDefaultSectionSize(92);
     auto* gridLayout = new QVBoxLayout(schengjiFrame);
     gridLayout->addWidget(dgdChengji);
 

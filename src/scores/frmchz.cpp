@@ -110,7 +110,6 @@ frmchz::frmchz()
     dgdCj->setObjectName(QStringLiteral("dgdCj"));
     dgdCj->setDataSource(rs_Cj);
     dgdCj->setAllowUpdate(false);
-    dgdCj->horizontalHeader()->setDefaultSectionSize(110);
     cmdCancel = ui::button(famInf, "cmdCancel", QStringLiteral("重置(&C)"));
     cmdHz = ui::button(famInf, "cmdHz", QStringLiteral("汇总(&H)"));
     auto* result = new QVBoxLayout(famInf);

@@ -37,7 +37,6 @@ frmkgl::frmkgl()
     dtgGlk->setColumns(columns);
     dtgGlk->setAllowUpdate(false);
     dtgGlk->setItemDelegate(new CellDelegate(dtgGlk));
-    dtgGlk->horizontalHeader()->setDefaultSectionSize(120);
     auto* gridLayout = new QVBoxLayout(famInf);
     gridLayout->addWidget(dtgGlk);
 

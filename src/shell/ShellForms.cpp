@@ -11,10 +11,10 @@
 
 void registerShellForms()
 {
-    platform::Forms::add<frmCload>();
-    platform::Forms::add<frmLoad>();
-    platform::Forms::add<frmmain>();
-    platform::Forms::add<frmsload>();
-    platform::Forms::add<frmStudent>();
-    platform::Forms::add<frmAbout>();
+    platform::Forms::add<frmCload>(QStringLiteral("用户登录窗体.htm"));
+    platform::Forms::add<frmLoad>(QStringLiteral("用户登录窗体.htm#frmLoad"));
+    platform::Forms::add<frmmain>(QStringLiteral("主窗体.htm"));
+    platform::Forms::add<frmsload>(QStringLiteral("学生登陆窗体.htm"));
+    platform::Forms::add<frmStudent>(QStringLiteral("学生登陆窗体.htm#frmStudent"));
+    platform::Forms::add<frmAbout>(QStringLiteral("关于窗体.htm"));
 }

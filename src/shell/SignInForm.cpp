@@ -75,6 +75,8 @@ SignInForm::SignInForm(const Setting& setting)
     layout->addWidget(ui::line(central, "Line1"));
     layout->addLayout(buttons);
 
+    setFixedSize(sizeHint().expandedTo(QSize(420, 0))); // a small dialog: enlarging it would only scatter it
+
     setTabOrder(txtname, txtpwd);
     setTabOrder(txtpwd, cmdok);
     setTabOrder(cmdok, cmdcancel);

@@ -54,7 +54,7 @@ frmCload::frmCload()
     setTabOrder(famDs, optStudent);
     setTabOrder(optStudent, cmdOk);
     setTabOrder(cmdOk, cmdExit);
-    resize(480, 300);
+    setFixedSize(QSize(480, 300).expandedTo(minimumSizeHint())); // a small dialog over its picture
 
     on(cmdOk, &QPushButton::clicked, &frmCload::cmdOk_Click);
     on(cmdExit, &QPushButton::clicked, &frmCload::cmdExit_Click);

@@ -120,6 +120,7 @@ frmStudent::frmStudent()
     info->setRowStretch(row - 1, 1);
     info->setColumnStretch(1, 1);
     txtMemo->setMinimumHeight(60);
+    ui::keepReadable(famInf);
 
     BoundField::bind(txtXuehao, rs_Infl, QStringLiteral("学号"));
     BoundField::bind(txtXinming, rs_Infl, QStringLiteral("姓名"));

@@ -10,7 +10,6 @@
 #include "platform/Widgets.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
@@ -152,7 +151,7 @@ QAction* frmmain::menuItem(QMenu* menu, const char* name, const QString& text, c
 
 void frmmain::Form_Load()
 {
-    m_helpFile = QCoreApplication::applicationDirPath() + QStringLiteral("/MyHelp.chm");
+    m_helpFile = platform::HelpViewer::helpFile(); // beside the program, else where it is installed
     syss->setEnabled(BasVal::UserStyle == QStringLiteral("系统管理员") && platform::Forms::isAvailable("frmGly"));
     Timer1->start();
     Timer1_Timer();

@@ -53,15 +53,19 @@ public:
     // Reads the whole result and finishes the statement. Values come as the program uses them:
     // dates as QDate on both engines, whole numbers as int where they fit.
     Rows select(const QString& statement);
+    // The same, for a result that may be large and is read whole (a grouped summary): on
+    // PostgreSQL its columns come as arrays built by the server, one row for all.
+    Rows selectAll(const QString& statement);
     // A statement that returns no rows; answers how many rows it touched.
     int execute(const QString& statement);
 
     // The first column of many rows, read in bulk past the row-by-row interface: the keys of a
-    // result. Whole numbers come as ints, anything else as texts. Every column of the row at
-    // position keepRow (0-based) is kept as well, where the result has that row.
+    // result. Whole numbers come as ints, anything else as texts. Every column of the first row,
+    // and of the row at position keepRow (0-based, where the result has that row), is kept too.
     struct Keys {
         std::vector<qint64> ints;
         QStringList texts;
+        QVector<QVariant> first;
         QVector<QVariant> kept;
         int rows = 0;
     };
@@ -97,6 +101,7 @@ private:
     // the statement is a read that may be sent again on the session opened anew.
     void recover(const QString& detail, Kind kind, bool retried);
     bool readKeysDirectly(const QString& statement, bool textKeys, int keepRow, Keys& out);
+    bool selectDirectly(const QString& statement, Rows& out);
 
     QString m_connectionString;
     QString m_name;

@@ -83,7 +83,7 @@ void DataControl::refresh()
         const auto plan = shape.isSelect && shape.pageable ? KeySet::plan(shape) : std::nullopt;
         Connection::Rows first;
         if (!plan) {
-            first = db.select(adapted);
+            first = db.selectAll(adapted);
         } else {
             first = db.select(shape.head + QStringLiteral(" order by ") + plan->orderBy
                 + QStringLiteral(" limit %1").arg(PageSize + 1));
@@ -218,7 +218,7 @@ void DataControl::fetchBlock(int index)
     const int block = total <= kShortResult && m_keys.complete() ? kShortResultBlock : PageSize;
     const int begin = index / block * block;
     const int end = std::min(begin + block, total);
-    m_keys.readTo(db, end - 1);
+    m_keys.require(db, begin, end);
     // Rows that went since the count leave the membership short; rows that came since, long.
     if (m_keys.complete() && m_keys.size() > total)
         m_keys.truncate(total);
@@ -442,6 +442,19 @@ void DataControl::update()
     Q_EMIT aboutToUpdate();
     if (m_mode == EditMode::None)
         return;
+    try {
+        writeCurrent();
+    } catch (const DbError& error) {
+        // A write whose reply was lost may be stored already: it is dropped, so that nothing
+        // (moving off the row, a second press) ever sends it again.
+        if (error.kind() == DbError::Kind::OutcomeUnknown)
+            cancel();
+        throw;
+    }
+}
+
+void DataControl::writeCurrent()
+{
     if (!m_table)
         throw DbError(kNotUpdatable);
     Row& current = currentValues();
@@ -578,6 +591,19 @@ QVariant DataControl::valueAt(int row, int column)
     return values ? values->value(column) : QVariant();
 }
 
+bool DataControl::cachedValue(int row, int column, QVariant& value) const
+{
+    if (!m_open || row < 0 || column < 0 || column >= m_fields.size())
+        return false;
+    const auto it = m_rows.constFind(row);
+    if (it == m_rows.constEnd() || it->isEmpty())
+        return false;
+    value = row == m_position && !m_onDeleted && m_mode != EditMode::None && m_changes.contains(column)
+        ? m_changes.value(column)
+        : it->value(column);
+    return true;
+}
+
 void DataControl::forEachRow(const std::function<bool(const QVector<QVariant>&)>& visit)
 {
     requireOpen();
@@ -601,7 +627,8 @@ void DataControl::forEachRow(const std::function<bool(const QVector<QVariant>&)>
             const int end = std::min(begin + kExportBlock, total);
             QStringList literals;
             for (int at = begin; at < std::min(end, m_keys.size()); ++at)
-                literals << Sql::literal(m_keys.at(at), m_keyType);
+                if (const QVariant key = m_keys.at(at); !key.isNull())
+                    literals << Sql::literal(key, m_keyType);
             QHash<QString, Row> byKey;
             if (!literals.isEmpty()) {
                 const auto read = db.select(m_fetchHead + literals.join(QStringLiteral(", ")) + QStringLiteral(")"));

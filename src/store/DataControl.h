@@ -93,6 +93,9 @@ public:
     // The value at a row and column as the grid shows it (pending changes included);
     // an invalid variant where the row cannot be read.
     QVariant valueAt(int row, int column);
+    // The same value, but only when the record set holds that row already: nothing is read or
+    // counted. False for a row not read yet or deleted. For sizing what a grid shows.
+    bool cachedValue(int row, int column, QVariant& value) const;
 
     // Every row of the record set in its order, as the grid shows them (pending changes and rows
     // added here included; a deleted row as an empty one), read in large blocks without
@@ -120,6 +123,7 @@ private:
     int knownRows() const;
     void setPosition(int position);
     void commitPendingBeforeMove();
+    void writeCurrent();
     void checkCurrent();
     Row& currentValues();
     bool isWritable(int field) const;

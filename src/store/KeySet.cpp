@@ -13,6 +13,8 @@ int gFirstChunk = 1024;
 int gLargestChunk = 262144;
 // Whole numbers below this are remembered in a bitmap (16 MB at most); others in a set.
 constexpr qint64 kBitmapKeys = qint64(1) << 27;
+// A place this far ahead of the keys taken is reached by skipping, not by reading them all.
+int gJumpAhead = 65536;
 
 struct Term {
     QString qualifier;
@@ -120,10 +122,11 @@ std::optional<KeySet::Plan> KeySet::plan(const Sql::SelectShape& shape)
     return plan;
 }
 
-void KeySet::setBlockSizes(int first, int largest)
+void KeySet::setBlockSizes(int first, int largest, int jump)
 {
     gFirstChunk = first;
     gLargestChunk = largest;
+    gJumpAhead = jump;
 }
 
 void KeySet::start(const Plan& plan, Engine engine)
@@ -150,6 +153,7 @@ void KeySet::start(const Plan& plan, Engine engine)
     m_anchorKey.clear();
     m_anchorSort.clear();
     m_bound.reset();
+    m_gaps.clear();
     m_bits.clear();
     m_farInts.clear();
     m_seenTexts.clear();
@@ -179,58 +183,71 @@ QVariant KeySet::at(int index) const
 {
     if (index < 0 || index >= size())
         return {};
-    return m_text ? QVariant(m_texts[index]) : QVariant(qlonglong(m_ints[size_t(index)]));
+    if (m_text)
+        return QVariant(m_texts[index]);
+    const qint64 key = m_ints[size_t(index)];
+    return key == kUnknown || key == kMissing ? QVariant() : QVariant(qlonglong(key));
 }
 
 QString KeySet::chunkStatement(int limit) const
 {
     if (!m_plan.seekable) {
         // Every key in the statement's own order, at once.
-        QStringList conditions;
-        if (!m_plan.where.isEmpty())
-            conditions << '(' + m_plan.where + ')';
-        if (m_bound)
-            conditions << m_plan.keyExpr + QStringLiteral(" <= ") + QString::number(*m_bound);
         QString statement = QStringLiteral("select ") + m_plan.keyExpr + QStringLiteral(" as k from ") + m_plan.from;
-        if (!conditions.isEmpty())
-            statement += QStringLiteral(" where ") + conditions.join(QStringLiteral(" and "));
+        if (!m_plan.where.isEmpty())
+            statement += QStringLiteral(" where ") + m_plan.where;
         return statement + QStringLiteral(" order by ") + m_plan.orderBy;
     }
+    Range range;
+    range.after = m_anchored;
+    range.afterKey = m_anchorKey;
+    range.afterSort = m_anchorSort;
+    return rangeStatement(m_segments[m_segment], range, limit, 0);
+}
+
+QString KeySet::rangeStatement(Segment segment, const Range& range, int limit, int offset) const
+{
     const Table& table = *m_plan.table;
     const ColumnType keyType = table.column(m_plan.keyColumn)->type;
     const bool sorted = !m_plan.sortColumn.isEmpty();
-    const QString op = m_plan.descending ? QStringLiteral(" < ") : QStringLiteral(" > ");
+    const QString after = m_plan.descending ? QStringLiteral(" < ") : QStringLiteral(" > ");
+    const QString before = m_plan.descending ? QStringLiteral(" > ") : QStringLiteral(" < ");
     const QString direction = m_plan.descending ? QStringLiteral(" desc") : QString();
     QStringList conditions;
     if (!m_plan.where.isEmpty())
         conditions << '(' + m_plan.where + ')';
+    auto pair = [&](const QString& op, const QVariant& sort, const QVariant& key) {
+        const ColumnType sortType = table.column(m_plan.sortColumn)->type;
+        return QStringLiteral("(%1, %2)%3(%4, %5)")
+            .arg(m_plan.sortExpr, m_plan.keyExpr, op, Sql::literal(sort, sortType), Sql::literal(key, keyType));
+    };
     QString order;
-    switch (m_segments[m_segment]) {
+    switch (segment) {
     case Segment::KeyOnly:
-        if (m_anchored)
-            conditions << m_plan.keyExpr + op + Sql::literal(m_anchorKey, keyType);
+        if (range.after)
+            conditions << m_plan.keyExpr + after + Sql::literal(range.afterKey, keyType);
+        if (range.before)
+            conditions << m_plan.keyExpr + before + Sql::literal(range.beforeKey, keyType);
         order = m_plan.keyExpr + direction;
         break;
     case Segment::Values:
-        if (m_anchored) {
-            const ColumnType sortType = table.column(m_plan.sortColumn)->type;
-            conditions << QStringLiteral("(%1, %2)%3(%4, %5)")
-                              .arg(m_plan.sortExpr, m_plan.keyExpr, op, Sql::literal(m_anchorSort, sortType),
-                                  Sql::literal(m_anchorKey, keyType));
-        } else if (m_plan.sortNullable) {
+        if (range.after)
+            conditions << pair(after, range.afterSort, range.afterKey);
+        else if (m_plan.sortNullable)
             conditions << m_plan.sortExpr + QStringLiteral(" IS NOT NULL");
-        }
+        if (range.before)
+            conditions << pair(before, range.beforeSort, range.beforeKey);
         order = m_plan.sortExpr + direction + QStringLiteral(", ") + m_plan.keyExpr + direction;
         break;
     case Segment::Nulls:
         conditions << m_plan.sortExpr + QStringLiteral(" IS NULL");
-        if (m_anchored)
-            conditions << m_plan.keyExpr + op + Sql::literal(m_anchorKey, keyType);
+        if (range.after)
+            conditions << m_plan.keyExpr + after + Sql::literal(range.afterKey, keyType);
+        if (range.before)
+            conditions << m_plan.keyExpr + before + Sql::literal(range.beforeKey, keyType);
         order = m_plan.keyExpr + direction;
         break;
     }
-    if (m_bound)
-        conditions << m_plan.keyExpr + QStringLiteral(" <= ") + QString::number(*m_bound);
     QString statement = QStringLiteral("select ") + m_plan.keyExpr + QStringLiteral(" as k")
         + (sorted ? QStringLiteral(", ") + m_plan.sortExpr + QStringLiteral(" as s") : QString()) + QStringLiteral(" from ")
         + m_plan.from;
@@ -239,7 +256,15 @@ QString KeySet::chunkStatement(int limit) const
     statement += QStringLiteral(" order by ") + order;
     if (limit > 0)
         statement += QStringLiteral(" limit %1").arg(limit);
+    if (offset > 0)
+        statement += QStringLiteral(" offset %1").arg(offset);
     return statement;
+}
+
+Connection::Keys KeySet::read(Connection& db, const QString& statement, int limit) const
+{
+    return m_engine == Engine::PostgreSQL ? readPostgres(db, statement)
+                                          : db.readKeys(statement, m_text, limit > 0 ? limit - 1 : -1);
 }
 
 Connection::Keys KeySet::readPostgres(Connection& db, const QString& statement) const
@@ -248,7 +273,9 @@ Connection::Keys KeySet::readPostgres(Connection& db, const QString& statement) 
     // per row (most of the time, for a few hundred thousand keys) is paid once.
     const bool sorted = m_plan.seekable && !m_plan.sortColumn.isEmpty();
     const auto result = db.select(QStringLiteral("select array_agg(q.k)::text, count(*)%1 from (%2) as q")
-                                      .arg(sorted ? QStringLiteral(", (array_agg(q.s))[count(*)]::text") : QString(), statement));
+                                      .arg(sorted ? QStringLiteral(", (array_agg(q.s))[count(*)]::text, (array_agg(q.s))[1]::text")
+                                                  : QString(),
+                                          statement));
     Connection::Keys read;
     if (result.rows.isEmpty())
         return read;
@@ -264,18 +291,24 @@ Connection::Keys KeySet::readPostgres(Connection& db, const QString& statement) 
     read.rows = int(keys.size());
     if (read.rows > 0) {
         read.kept << (m_text ? QVariant(keys.last()) : QVariant(keys.last().toLongLong()));
-        if (sorted)
+        read.first << (m_text ? QVariant(keys.first()) : QVariant(keys.first().toLongLong()));
+        if (sorted) {
             read.kept << row.value(2);
+            read.first << row.value(3);
+        }
     }
     return read;
 }
 
+bool KeySet::takeInt(qint64 key)
+{
+    // Rows the database numbered after the refresh are not of this result.
+    return !(m_bound && key > *m_bound) && see(key);
+}
+
 void KeySet::readChunk(Connection& db, int limit)
 {
-    const QString statement = chunkStatement(limit);
-    const Connection::Keys read = m_engine == Engine::PostgreSQL
-        ? readPostgres(db, statement)
-        : db.readKeys(statement, m_text, limit > 0 ? limit - 1 : -1);
+    const Connection::Keys read = this->read(db, chunkStatement(limit), limit);
     if (m_text) {
         // Texts are taken in one statement, where no key comes twice: only the keys taken before
         // it (and those this record set wrote) are looked for.
@@ -289,7 +322,7 @@ void KeySet::readChunk(Connection& db, int limit)
     } else {
         m_ints.reserve(m_ints.size() + read.ints.size());
         for (qint64 key : read.ints)
-            if (see(key))
+            if (takeInt(key))
                 m_ints.push_back(key);
     }
     if (limit <= 0 || read.rows < limit || read.kept.isEmpty()) {
@@ -306,6 +339,112 @@ void KeySet::readChunk(Connection& db, int limit)
     m_anchorSort = read.kept.value(1);
 }
 
+bool KeySet::jump(Connection& db, int index)
+{
+    // The row at `index` is found by skipping the rows before it inside the engine, which costs
+    // it a fraction of reading their keys; the keys skipped are read when a row among them is
+    // looked at.
+    Range range;
+    range.after = m_anchored;
+    range.afterKey = m_anchorKey;
+    range.afterSort = m_anchorSort;
+    const Segment segment = m_segments[m_segment];
+    const Connection::Keys read = this->read(db, rangeStatement(segment, range, 1, index - size()), 1);
+    if (read.ints.empty() || read.kept.isEmpty())
+        return false;
+    const qint64 key = read.ints.front();
+    if ((m_bound && key > *m_bound) || !see(key))
+        return false;
+    Gap gap;
+    gap.begin = size();
+    gap.end = index;
+    gap.segment = segment;
+    gap.start = range;
+    gap.endKey = read.kept.value(0);
+    gap.endSort = read.kept.value(1);
+    m_gaps << gap;
+    m_ints.resize(size_t(index), kUnknown);
+    m_ints.push_back(key);
+    m_anchored = true;
+    m_anchorKey = gap.endKey;
+    m_anchorSort = gap.endSort;
+    return true;
+}
+
+void KeySet::fill(Connection& db, int gapIndex)
+{
+    const Gap gap = m_gaps.takeAt(gapIndex);
+    Range range = gap.start;
+    range.before = true;
+    range.beforeKey = gap.endKey;
+    range.beforeSort = gap.endSort;
+    const Connection::Keys read = this->read(db, rangeStatement(gap.segment, range, 0, 0), 0);
+    // The rows between the two keys now: as many as there were at the count, unless some went
+    // since (their places are left as deleted ones) or came (not of this result).
+    int at = gap.begin;
+    for (qint64 key : read.ints)
+        if (at < gap.end && takeInt(key))
+            m_ints[size_t(at++)] = key;
+    for (; at < gap.end; ++at)
+        m_ints[size_t(at)] = kMissing;
+}
+
+void KeySet::split(Connection& db, int gapIndex, int begin, int end)
+{
+    // Only the places asked for are read, found by skipping inside the gap; what lies before and
+    // after them stays a gap of its own.
+    const Gap gap = m_gaps.takeAt(gapIndex);
+    Range range = gap.start;
+    range.before = true;
+    range.beforeKey = gap.endKey;
+    range.beforeSort = gap.endSort;
+    const int wanted = end - begin;
+    const Connection::Keys read = this->read(db, rangeStatement(gap.segment, range, wanted, begin - gap.begin), wanted);
+    int at = begin;
+    for (qint64 key : read.ints)
+        if (at < end && takeInt(key))
+            m_ints[size_t(at++)] = key;
+    const bool exhausted = read.rows < wanted || read.kept.isEmpty();
+    for (; at < (exhausted ? gap.end : end); ++at)
+        m_ints[size_t(at)] = kMissing;
+    if (begin > gap.begin) {
+        Gap before = gap;
+        before.end = begin;
+        if (!read.first.isEmpty()) {
+            before.endKey = read.first.value(0);
+            before.endSort = read.first.value(1);
+        }
+        m_gaps << before;
+    }
+    if (!exhausted && end < gap.end) {
+        Gap after = gap;
+        after.begin = end;
+        after.start = Range();
+        after.start.after = true;
+        after.start.afterKey = read.kept.value(0);
+        after.start.afterSort = read.kept.value(1);
+        m_gaps << after;
+    }
+}
+
+void KeySet::require(Connection& db, int begin, int end)
+{
+    if (!m_complete && size() < end) {
+        if (!m_text && m_plan.seekable && begin - size() >= gJumpAhead)
+            jump(db, begin);
+        readTo(db, end - 1);
+    }
+    for (int i = int(m_gaps.size()) - 1; i >= 0; --i) {
+        const Gap& gap = m_gaps[i];
+        if (gap.begin >= end || gap.end <= begin)
+            continue;
+        if (gap.end - gap.begin <= gJumpAhead)
+            fill(db, i);
+        else
+            split(db, i, std::max(begin, gap.begin), std::min(end, gap.end));
+    }
+}
+
 void KeySet::readTo(Connection& db, int index)
 {
     if (!m_plan.seekable) {
@@ -313,6 +452,8 @@ void KeySet::readTo(Connection& db, int index)
         return;
     }
     while (!m_complete && size() <= index) {
+        if (!m_text && index - size() >= gJumpAhead && jump(db, index))
+            continue;
         const int wanted = std::max(index + 1 - size(), size());
         readChunk(db, std::clamp(wanted, gFirstChunk, gLargestChunk));
     }
@@ -322,12 +463,20 @@ void KeySet::readAll(Connection& db, bool oneStatement)
 {
     while (!m_complete)
         readChunk(db, oneStatement || !m_plan.seekable ? 0 : gLargestChunk);
+    while (!m_gaps.isEmpty())
+        fill(db, int(m_gaps.size()) - 1);
 }
 
 void KeySet::truncate(int newSize)
 {
     if (newSize >= size())
         return;
+    for (int i = int(m_gaps.size()) - 1; i >= 0; --i) {
+        if (m_gaps[i].begin >= newSize)
+            m_gaps.removeAt(i);
+        else
+            m_gaps[i].end = std::min(m_gaps[i].end, newSize);
+    }
     if (m_text)
         m_texts.resize(newSize);
     else
@@ -338,6 +487,11 @@ void KeySet::remove(int index)
 {
     if (index < 0 || index >= size())
         return;
+    for (Gap& gap : m_gaps)
+        if (gap.begin > index) {
+            --gap.begin;
+            --gap.end;
+        }
     if (m_text)
         m_texts.removeAt(index);
     else

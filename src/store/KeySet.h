@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -45,8 +46,9 @@ public:
     // (a grouped or joined result without a key of its own).
     static std::optional<Plan> plan(const Sql::SelectShape& shape);
 
-    // How many keys one statement takes while browsing: the first block, and the most at once.
-    static void setBlockSizes(int first, int largest);
+    // How many keys one statement takes while browsing: the first block, the most at once, and
+    // how far ahead a place must be to be reached by a jump.
+    static void setBlockSizes(int first, int largest, int jump);
 
     void start(const Plan& plan, Engine engine);
     // The keys of the first rows, read with the rows themselves; more follow after the last.
@@ -55,8 +57,9 @@ public:
     int size() const { return m_text ? int(m_texts.size()) : int(m_ints.size()); }
     bool complete() const { return m_complete; }
     QVariant at(int index) const;
-    // Reads keys until there are more than `index` or the result has no more. Whole keysets are
-    // read in one statement; a large one in blocks, so that no driver holds millions at once.
+    // Reads keys until there are more than `index` or the result has no more (a place far ahead is
+    // reached by a jump that leaves the keys before it to require()). Whole keysets are read in one
+    // statement; a large one in blocks, so that no driver holds millions at once.
     void readTo(Connection& db, int index);
     void readAll(Connection& db, bool oneStatement);
     // Only keys up to this one are taken (rows numbered by the database: newer rows are not
@@ -69,10 +72,37 @@ public:
     void replace(int index, const QVariant& key);
     void markSeen(const QVariant& key);
 
+    // Makes sure the keys of places [begin, end) are known: read up to there, and those skipped
+    // on the way read now.
+    void require(Connection& db, int begin, int end);
+
 private:
     enum class Segment { KeyOnly, Values, Nulls };
+    // Rows after one key and before another, in the order of a segment.
+    struct Range {
+        bool after = false;
+        QVariant afterKey, afterSort;
+        bool before = false;
+        QVariant beforeKey, beforeSort;
+    };
+    // Places whose keys were skipped by a jump: between the key before `begin` and the key at `end`.
+    struct Gap {
+        int begin = 0, end = 0;
+        Segment segment = Segment::KeyOnly;
+        Range start;
+        QVariant endKey, endSort;
+    };
+    static constexpr qint64 kUnknown = std::numeric_limits<qint64>::min();     // skipped, not read yet
+    static constexpr qint64 kMissing = std::numeric_limits<qint64>::min() + 1; // gone since the count
+
     QString chunkStatement(int limit) const;
+    QString rangeStatement(Segment segment, const Range& range, int limit, int offset) const;
+    Connection::Keys read(Connection& db, const QString& statement, int limit) const;
     void readChunk(Connection& db, int limit);
+    bool jump(Connection& db, int index);
+    void fill(Connection& db, int gapIndex);
+    void split(Connection& db, int gapIndex, int begin, int end);
+    bool takeInt(qint64 key);
     Connection::Keys readPostgres(Connection& db, const QString& statement) const;
     bool see(qint64 key);
     bool see(const QString& key);
@@ -92,6 +122,7 @@ private:
     QVariant m_anchorKey;
     QVariant m_anchorSort;
     std::optional<qint64> m_bound;
+    QVector<Gap> m_gaps;
 
     // Keys taken already: a bitmap for the usual small whole numbers, a set for the rest.
     std::vector<quint64> m_bits;

@@ -8,9 +8,9 @@
 
 void registerStudentsForms()
 {
-    platform::Forms::add<frmsinfgl>();
-    platform::Forms::add<frmAdd>();
-    platform::Forms::add<frmallinf>();
+    platform::Forms::add<frmsinfgl>(QStringLiteral("学生信息管理窗体.htm"));
+    platform::Forms::add<frmAdd>(QStringLiteral("学生信息管理窗体.htm#frmAdd"));
+    platform::Forms::add<frmallinf>(QStringLiteral("学生信息管理窗体.htm#frmallinf"));
     // The new-student window works on new rows of the student window, which is loaded behind it
     // without being shown.
     platform::Forms::addOpening(QStringLiteral("frmAdd"), []() -> platform::Form* {

@@ -43,7 +43,6 @@ frmallinf::frmallinf()
     dgdInf->setObjectName(QStringLiteral("dgdInf"));
     dgdInf->setDataSource(rs_Allinf);
     dgdInf->setAllowUpdate(false);
-    dgdInf->horizontalHeader()->setDefaultSectionSize(96);
     auto* gridLayout = new QVBoxLayout(famInfa);
     gridLayout->addWidget(dgdInf);
 
@@ -79,6 +78,7 @@ frmallinf::frmallinf()
     fields->addWidget(txtMemo, row, 1);
     fields->setRowStretch(row, 1);
     fields->setColumnStretch(1, 1);
+    ui::keepReadable(famInf);
 
     ui::paint(famInfa, ui::kFormBlue);
     ui::paint(famInf, ui::kFormBlue);

@@ -137,8 +137,6 @@ frmsinfgl::frmsinfgl()
     dgdXinf->setObjectName(QStringLiteral("dgdXinf"));
     dgdXinf->setDataSource(rs_Sinf);
     dgdXinf->setColumns({ { QStringLiteral("学号"), QStringLiteral("学号") }, { QStringLiteral("姓名"), QStringLiteral("姓名") } });
-    dgdXinf->horizontalHeader()->setDefaultSectionSize(110);
-    dgdXinf->setMinimumWidth(260);
 
     // Student frame.
     famGinf = ui::frame(central, "famGinf", QStringLiteral("个体信息"));
@@ -221,6 +219,7 @@ frmsinfgl::frmsinfgl()
     fields->setColumnStretch(1, 1);
     fields->setColumnStretch(3, 1);
     fields->setRowStretch(6, 1);
+    ui::keepReadable(famGinf);
 
     // Management frame.
     famGuanli = ui::frame(central, "famGuanli", QStringLiteral("管理"));

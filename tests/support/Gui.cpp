@@ -124,7 +124,18 @@ void snapshot(QWidget* window, const QString& name)
 {
     const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/screens");
     QDir().mkpath(dir);
-    window->grab().save(dir + '/' + name + QStringLiteral(".png"));
+    const qreal scale = window->devicePixelRatioF();
+    const QString suffix = scale > 1 ? QStringLiteral("@%1x").arg(scale) : QString();
+    window->grab().save(dir + '/' + name + suffix + QStringLiteral(".png"));
+    // A window the user can resize is looked at at its smallest too.
+    if (window->isWindow() && window->minimumSize() != window->maximumSize()) {
+        const QSize size = window->size();
+        window->resize(1, 1); // as small as its layout lets it be
+        settle();
+        window->grab().save(dir + '/' + name + QStringLiteral("-min") + suffix + QStringLiteral(".png"));
+        window->resize(size);
+        settle();
+    }
 }
 
 } // namespace Gui

@@ -46,7 +46,8 @@ void answer(platform::MsgBox::Answer answer);
 bool programEnded();
 QStringList loadedWindows();
 
-// Renders a window to build/screens/<name>.png, to look at.
+// Renders a window to build/screens/<name>.png, to look at, and a resizable window also at its
+// smallest size (<name>-min.png); on a scaled screen the names end in @2x and the like.
 void snapshot(QWidget* window, const QString& name);
 
 } // namespace Gui

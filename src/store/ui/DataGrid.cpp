@@ -1,5 +1,6 @@
 #include "DataGrid.h"
 
+#include "ColumnFitter.h"
 #include "GridExport.h"
 #include "../DataControl.h"
 #include "../DbError.h"
@@ -69,7 +70,7 @@ DataGrid::DataGrid(QWidget* parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     verticalHeader()->setVisible(false);
     horizontalHeader()->setHighlightSections(false);
-    horizontalHeader()->setStretchLastSection(true);
+    m_fitter = new ColumnFitter(this);
     setItemDelegate(new CellEditor(this));
     GridExport::attach(this); // the context menu: export every row to a workbook or CSV file
 }
@@ -137,6 +138,7 @@ void DataGrid::applyColumns()
     if (m_columns.isEmpty()) {
         for (int i = 0; i < count; ++i)
             setColumnHidden(i, false);
+        m_fitter->fit(m_control);
         return;
     }
     for (int i = 0; i < count; ++i)
@@ -150,6 +152,7 @@ void DataGrid::applyColumns()
         setColumnHidden(logical, false);
         header->moveSection(header->visualIndex(logical), visual++);
     }
+    m_fitter->fit(m_control);
 }
 
 void DataGrid::followRecordSet()

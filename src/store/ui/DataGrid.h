@@ -6,6 +6,7 @@
 
 namespace store {
 
+class ColumnFitter;
 class DataControl;
 
 // A data grid: the rows of one data control, one column per configured field with its caption.
@@ -52,6 +53,7 @@ private:
     void rowChosen(const QModelIndex& current, const QModelIndex& previous);
 
     DataControl* m_control = nullptr;
+    ColumnFitter* m_fitter = nullptr; // sizes the columns to their captions and texts
     QVector<ColumnSpec> m_columns;
     bool m_syncing = false;
     bool m_holding = false; // rows are being added or removed
