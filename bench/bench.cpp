@@ -14,16 +14,19 @@
 #include "store/Connection.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
+#include "store/ScoreStatistics.h"
 #include "store/Setup.h"
 #include "store/Sql.h"
 #include "store/UserQuery.h"
 #include "store/ui/DataCombo.h"
 #include "store/ui/DataGrid.h"
+#include "store/ui/GridExport.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -515,6 +518,67 @@ void measureScores(const Setting& s, const QString& number)
     figure("summary_by_class_engine_ms", summaryByClassEngine, "ms");
 }
 
+// ---- export and the score chart --------------------------------------------------------------
+
+// One export in a process of its own, so that its peak memory is the export's: the window opened
+// as the user has it, then its grid's whole result written through the context menu's code.
+//   what: scores-csv, scores-xlsx (the 2,000,000-row score window), students-xlsx (all students)
+int exportChild(const QString& what)
+{
+    const bool scores = what.startsWith(QLatin1String("scores"));
+    const auto format = what.endsWith(QLatin1String("csv")) ? store::GridExport::Format::Csv : store::GridExport::Format::Xlsx;
+    platform::Form* form = platform::Forms::show(scores ? QStringLiteral("frmchenggl") : QStringLiteral("frmallinf"));
+    QCoreApplication::processEvents();
+    auto* grid = form->findChild<store::DataGrid*>(scores ? QStringLiteral("dgdChengji") : QStringLiteral("dgdInf"));
+    if (!grid)
+        return 1;
+    const QString file = QDir::tempPath() + QStringLiteral("/orlenta-bench-export.")
+        + QString::fromLatin1(format == store::GridExport::Format::Csv ? "csv" : "xlsx");
+    QElapsedTimer clock;
+    clock.start();
+    const int rows = store::GridExport::write(grid, file, format);
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    const double size = QFileInfo(file).size() / 1048576.0;
+    QFile::remove(file);
+    const QString name = QStringLiteral("export_%1").arg(what).replace(u'-', u'_');
+    say(QStringLiteral("%1_rows %2 rows").arg(name).arg(rows));
+    figure(name + QStringLiteral("_s"), seconds, "s");
+    figure(name + QStringLiteral("_file_mb"), size, "MB");
+    figure(name + QStringLiteral("_peak_rss_mb"), peakRssMb(), "MB");
+    return 0;
+}
+
+void measureExports(const Setting& s)
+{
+    // A database made before the index on (成绩, 课程名) gets it, as orlenta-db init --if-missing does.
+    store::Connection db;
+    store::Setup::addMissingIndexes(db);
+    // The score chart over the whole score table, as the score window opens: the grouped count.
+    const double chart = median([&] { store::ScoreStatistics::compute(db, kScores); });
+    const QString counts = store::ScoreStatistics::countsStatement(kScores);
+    // The whole score result and all students, read by the engine alone: what an export reads.
+    const QString allScores = QStringLiteral("select * from 学生成绩表 order by 学号, 编号");
+    const QString allStudents = QStringLiteral("select * from 学生个人信息表 order by 学号");
+    double chartEngine = 0, scoresEngine = 0, studentsEngine = 0;
+    if (s.engine == "sqlite") {
+        Sqlite engine(s.sqliteFile());
+        chartEngine = median([&] { engine.read(counts); });
+        scoresEngine = median([&] { engine.read(allScores); }, 1) / 1000;
+        studentsEngine = median([&] { engine.read(allStudents); }, 3) / 1000;
+    } else {
+        Postgres engine(s.pgSocket(), s.pgDatabase());
+        chartEngine = median([&] { engine.read(counts); });
+        scoresEngine = median([&] { engine.read(allScores); }, 1) / 1000;
+        studentsEngine = median([&] { engine.read(allStudents); }, 3) / 1000;
+    }
+    figure("score_chart_ms", chart, "ms");
+    figure("score_chart_engine_ms", chartEngine, "ms");
+    for (const char* what : { "scores-csv", "scores-xlsx", "students-xlsx" })
+        runChild({ "--child", "export", s.engine, QString::number(s.students), QString::fromLatin1(what) });
+    figure("export_scores_engine_s", scoresEngine, "s");
+    figure("export_students_engine_s", studentsEngine, "s");
+}
+
 void measure(const Setting& s)
 {
     // Opening the program's session, as the first data control of a window does.
@@ -674,6 +738,7 @@ void measure(const Setting& s)
     figure("all_students_open_engine_ms", allinfEngine, "ms");
     measureRecords(s);
     measureScores(s, number);
+    measureExports(s);
 }
 
 // MoveNext from the first to the last row of the whole score result, in a process of its own so
@@ -867,6 +932,8 @@ int child(const QStringList& args)
         measure(s);
     if (args.value(0) == "walk")
         walk();
+    if (args.value(0) == "export")
+        return exportChild(args.value(3));
     if (args.value(0) == "open") {
         // One window opened again and again, to look at with a profiler:
         //   orlenta-bench --child open sqlite 100000 frmchenggl 20

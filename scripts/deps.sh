@@ -5,13 +5,14 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
+  qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6 qt6-charts-dev libqt6opengl6-dev libxlsxwriter-dev
   libqt6sql6-sqlite libqt6sql6-odbc
   unixodbc unixodbc-dev odbcinst
   libsqliteodbc odbc-postgresql
   libsqlite3-dev sqlite3 libpq-dev
   postgresql-15 postgresql-client-15
   fonts-wqy-microhei
+  poppler-utils unzip
   xvfb xauth
   dpkg-dev file lintian
 )

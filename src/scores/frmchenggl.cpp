@@ -7,6 +7,7 @@
 #include "platform/Program.h"
 #include "platform/StatusPanels.h"
 #include "platform/Widgets.h"
+#include "reports/ScoreChart.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
 #include "store/Sql.h"
@@ -155,6 +156,8 @@ frmchenggl::frmchenggl()
     manage->addWidget(cmdEdit, 0, 2);
     manage->addWidget(cmdUpgrate, 1, 0);
     manage->addWidget(cmdClear, 1, 1);
+    cmdFbt = ui::button(famGuanli, "cmdFbt", QStringLiteral("成绩分布图…"));
+    manage->addWidget(cmdFbt, 1, 2);
 
     // The score rows.
     lblTs = ui::label(central, "lblTs", QStringLiteral("<>以下为您查询的的结果"));
@@ -213,6 +216,7 @@ frmchenggl::frmchenggl()
     on(cmdUpgrate, &QPushButton::clicked, &frmchenggl::cmdUpgrate_Click);
     on(cmdDelet, &QPushButton::clicked, &frmchenggl::cmdDelet_Click);
     on(cmdClear, &QPushButton::clicked, &frmchenggl::cmdClear_Click);
+    on(cmdFbt, &QPushButton::clicked, &frmchenggl::cmdFbt_Click);
 }
 
 void frmchenggl::Form_Load()
@@ -632,3 +636,8 @@ void frmchenggl::leaveAdding()
     cmdClear->setEnabled(false);
     cmdUpgrate->setEnabled(false);
 }
+
+// ---- the score distribution -------------------------------------------------------------------
+
+// The scores the grid holds, counted by the database from the grid's statement.
+void frmchenggl::cmdFbt_Click() { reports::ScoreChart::open(this, rs_Kj->connection(), rs_Kj->recordSource()); }

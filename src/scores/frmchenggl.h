@@ -47,6 +47,7 @@ public:
     void cmdUpgrate_Click();
     void cmdDelet_Click();
     void cmdClear_Click();
+    void cmdFbt_Click();
 
 private:
     void showCount();
@@ -96,6 +97,7 @@ private:
     QPushButton* cmdEdit;
     QPushButton* cmdUpgrate;
     QPushButton* cmdClear;
+    QPushButton* cmdFbt;
 
     QGroupBox* famKe;
     QLabel* lblXh;

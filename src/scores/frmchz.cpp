@@ -6,6 +6,7 @@
 #include "platform/MsgBox.h"
 #include "platform/StatusPanels.h"
 #include "platform/Widgets.h"
+#include "reports/ScoreChart.h"
 #include "store/DataControl.h"
 #include "store/Sql.h"
 #include "store/ui/DataCombo.h"
@@ -113,7 +114,9 @@ frmchz::frmchz()
     cmdHz = ui::button(famInf, "cmdHz", QStringLiteral("汇总(&H)"));
     auto* result = new QVBoxLayout(famInf);
     result->addWidget(dgdCj, 1);
+    cmdFbt = ui::button(famInf, "cmdFbt", QStringLiteral("成绩分布图…"));
     auto* resultButtons = new QHBoxLayout;
+    resultButtons->addWidget(cmdFbt);
     resultButtons->addStretch(1);
     for (QPushButton* b : { cmdCancel, cmdHz }) {
         b->setMinimumWidth(96);
@@ -145,6 +148,7 @@ frmchz::frmchz()
     on(chkClass, &QCheckBox::toggled, &frmchz::chkClass_Click);
     on(cmdCancel, &QPushButton::clicked, &frmchz::cmdCancel_Click);
     on(cmdHz, &QPushButton::clicked, &frmchz::cmdHz_Click);
+    on(cmdFbt, &QPushButton::clicked, &frmchz::cmdFbt_Click);
 }
 
 void frmchz::Form_Load()
@@ -255,3 +259,7 @@ void frmchz::cmdHz_Click()
         stb->setText(3, QStringLiteral("0"));
     }
 }
+
+// The scores behind the grid's rows: the score rows the current summary (or the opening list)
+// groups, counted by the database.
+void frmchz::cmdFbt_Click() { reports::ScoreChart::open(this, rs_Cj->connection(), rs_Cj->recordSource()); }

@@ -35,6 +35,7 @@ public:
     void chkClass_Click();
     void cmdCancel_Click();
     void cmdHz_Click();
+    void cmdFbt_Click();
 
 private:
     void showCount();
@@ -62,6 +63,7 @@ private:
     store::DataGrid* dgdCj;
     QPushButton* cmdCancel;
     QPushButton* cmdHz;
+    QPushButton* cmdFbt;
 
     platform::StatusPanels* stb;
 };

@@ -7,6 +7,7 @@
 #include "platform/MsgBox.h"
 #include "platform/Program.h"
 #include "platform/Widgets.h"
+#include "reports/Transcript.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
 #include "store/Sql.h"
@@ -211,7 +212,13 @@ frmStudent::frmStudent()
     middle->addLayout(right, 3);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(14, 10, 14, 14);
-    layout->addWidget(lblAinf);
+    // The transcript's button stands at the right end of the heading's row; the heading stays
+    // centred over the window.
+    cmdDycjd = ui::button(central, "cmdDycjd", QStringLiteral("打印成绩单…"));
+    auto* heading = new QGridLayout;
+    heading->addWidget(lblAinf, 0, 0);
+    heading->addWidget(cmdDycjd, 0, 0, Qt::AlignRight | Qt::AlignVCenter);
+    layout->addLayout(heading);
     layout->addLayout(middle, 1);
 
     setTabOrder(txtMm, txtXmm);
@@ -225,6 +232,7 @@ frmStudent::frmStudent()
     on(cmdLast, &QPushButton::clicked, &frmStudent::cmdLast_Click);
     on(cmdYes, &QPushButton::clicked, &frmStudent::cmdYes_Click);
     on(cmdNo, &QPushButton::clicked, &frmStudent::cmdNo_Click);
+    on(cmdDycjd, &QPushButton::clicked, &frmStudent::cmdDycjd_Click);
 }
 
 void frmStudent::Form_Load()
@@ -311,3 +319,6 @@ void frmStudent::cmdNo_Click()
     txtXmm->clear();
     txtMm->setFocus();
 }
+
+// The print preview of the signed-in student's own transcript.
+void frmStudent::cmdDycjd_Click() { reports::Transcript::preview(this, rs_Infl->connection(), BasVal::UserName); }

@@ -27,11 +27,13 @@ public:
     void cmdLast_Click();
     void cmdYes_Click();
     void cmdNo_Click();
+    void cmdDycjd_Click();
 
 private:
     bool scoresToBrowse();
 
     QLabel* lblAinf;
+    QPushButton* cmdDycjd;
 
     QGroupBox* famInf;
     QLineEdit* txtXuehao;

@@ -42,7 +42,7 @@ QVector<Table> describeTables()
             { { "编号", T::Integer, true }, { "学号", T::Text }, { "课程名", T::Text }, { "课程号", T::Text },
                 { "成绩", T::Real }, { "学分", T::SmallInt }, { "院系号", T::SmallInt }, { "班级号", T::SmallInt },
                 { "考试时间", T::Date } },
-            "编号", true, {}, { { "学号", "编号" }, { "院系号" }, { "班级号" }, { "考试时间" } } },
+            "编号", true, {}, { { "学号", "编号" }, { "院系号" }, { "班级号" }, { "考试时间" }, { "成绩", "课程名" } } },
         codeTable("奖励等级代码表", "代码"),
         levelRecords("奖励记录信息表"),
         codeTable("处罚等级代码表", "代码"),

@@ -145,6 +145,14 @@ void Setup::init(Connection& db)
     transaction.commit();
 }
 
+void Setup::addMissingIndexes(Connection& db)
+{
+    static const QString create = QStringLiteral("CREATE INDEX ");
+    for (const QString& statement : Schema::createStatements(db.engine()))
+        if (statement.startsWith(create))
+            db.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS ") + statement.mid(create.size()));
+}
+
 void Setup::fillDemo(Connection& db, int students, const std::function<void(const QString&)>& say)
 {
     auto tell = [&](const QString& text) {

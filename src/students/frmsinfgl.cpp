@@ -7,6 +7,7 @@
 #include "platform/Program.h"
 #include "platform/StatusPanels.h"
 #include "platform/Widgets.h"
+#include "reports/Transcript.h"
 #include "store/Connection.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
@@ -227,13 +228,15 @@ frmsinfgl::frmsinfgl()
     cmdEdit = ui::button(famGuanli, "cmdEdit", QStringLiteral("编辑(&E)"));
     cmdUpgrate = ui::button(famGuanli, "cmdUpgrate", QStringLiteral("保存(&S)"));
     cmdClear = ui::button(famGuanli, "cmdClear", QStringLiteral("重置(&C)"));
+    cmdDycjd = ui::button(famGuanli, "cmdDycjd", QStringLiteral("打印成绩单…"));
     auto* manage = new QHBoxLayout(famGuanli);
-    for (QPushButton* b : { cmdAdd, cmdDelet, cmdEdit, cmdUpgrate, cmdClear })
+    for (QPushButton* b : { cmdAdd, cmdDelet, cmdEdit, cmdUpgrate, cmdClear, cmdDycjd })
         manage->addWidget(b);
 
     for (QWidget* f : std::initializer_list<QWidget*> { famCx, famLl, famGinf, famGuanli })
         ui::paint(f, ui::kFormBlue);
-    for (QPushButton* b : { cmdFind, cmdFirst, cmdPreive, cmdNext, cmdLast, cmdAdd, cmdDelet, cmdEdit, cmdUpgrate, cmdClear })
+    for (QPushButton* b :
+        { cmdFind, cmdFirst, cmdPreive, cmdNext, cmdLast, cmdAdd, cmdDelet, cmdEdit, cmdUpgrate, cmdClear, cmdDycjd })
         ui::paint(b, ui::kButtonGreen);
 
     auto* left = new QVBoxLayout;
@@ -276,6 +279,7 @@ frmsinfgl::frmsinfgl()
     on(cmdEdit, &QPushButton::clicked, &frmsinfgl::cmdEdit_Click);
     on(cmdUpgrate, &QPushButton::clicked, &frmsinfgl::cmdUpgrate_Click);
     on(cmdClear, &QPushButton::clicked, &frmsinfgl::cmdClear_Click);
+    on(cmdDycjd, &QPushButton::clicked, &frmsinfgl::cmdDycjd_Click);
 }
 
 void frmsinfgl::Form_Load()
@@ -830,4 +834,18 @@ void frmsinfgl::cmdClear_Click()
     cmdAdd->setFocus();
     // What was typed is not stored: the boxes show the stored values again.
     showStoredValues();
+}
+
+// ---- the transcript ---------------------------------------------------------------------------
+
+// The print preview of the current student's transcript, as stored (an edit not yet saved is
+// not on it).
+void frmsinfgl::cmdDycjd_Click()
+{
+    if (rs_Sinf->currentRow() < 0) {
+        MsgBox::show(QStringLiteral("请先选择一名学生!"), QStringLiteral("提示"), MsgBox::Icon::Information);
+        return;
+    }
+    const QString number = store::displayText(rs_Sinf->field(QStringLiteral("学号"))).trimmed();
+    reports::Transcript::preview(this, rs_Sinf->connection(), number);
 }

@@ -50,6 +50,7 @@ public:
     void cmdEdit_Click();
     void cmdUpgrate_Click();
     void cmdClear_Click();
+    void cmdDycjd_Click();
 
     // Begins a new row in rs_Sinf, rs_chufa, rs_award and rs_chengji, in this order: the rows the
     // new-student window fills.
@@ -134,6 +135,7 @@ private:
     QPushButton* cmdEdit;
     QPushButton* cmdUpgrate;
     QPushButton* cmdClear;
+    QPushButton* cmdDycjd;
 
     platform::StatusPanels* stb;
 

@@ -1,6 +1,7 @@
 // orlenta-db: creates and fills the program's database through the data source "Orlenta".
 //
-//   orlenta-db init [--if-missing]             every table, the code tables, the first account
+//   orlenta-db init [--if-missing]             every table, the code tables, the first account;
+//                                              on an existing database, the indexes it lacks
 //   orlenta-db demo --students N [--if-empty]  realistic demonstration data
 //   orlenta-db status                          what the database holds
 
@@ -48,8 +49,10 @@ int main(int argc, char** argv)
         clock.start();
         if (command == "init") {
             if (Setup::hasSchema(db)) {
-                if (args.contains("--if-missing"))
+                if (args.contains("--if-missing")) {
+                    Setup::addMissingIndexes(db);
                     return 0;
+                }
                 print("数据库中已有 Orlenta 的表，未做改动。");
                 return 1;
             }

@@ -3,6 +3,7 @@
 #include "TestDb.h"
 
 #include "app/Application.h"
+#include "platform/FileDialog.h"
 #include "platform/Forms.h"
 #include "platform/Program.h"
 
@@ -42,6 +43,8 @@ void begin()
     g_ended = false;
     platform::MsgBox::setScripted(true);
     platform::MsgBox::clear();
+    platform::FileDialog::setScripted(true);
+    platform::FileDialog::clear();
     TestDb::reset();
 }
 
@@ -49,6 +52,7 @@ void end()
 {
     platform::Forms::discardAll();
     platform::MsgBox::clear();
+    platform::FileDialog::clear();
     settle();
 }
 

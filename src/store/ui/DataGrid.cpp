@@ -1,6 +1,7 @@
 #include "DataGrid.h"
 
 #include "ColumnFitter.h"
+#include "GridExport.h"
 #include "../DataControl.h"
 #include "../DbError.h"
 #include "../RecordModel.h"
@@ -71,6 +72,7 @@ DataGrid::DataGrid(QWidget* parent)
     horizontalHeader()->setHighlightSections(false);
     m_fitter = new ColumnFitter(this);
     setItemDelegate(new CellEditor(this));
+    GridExport::attach(this); // the context menu: export every row to a workbook or CSV file
 }
 
 void DataGrid::setDataSource(DataControl* control)

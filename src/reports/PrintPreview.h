@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <functional>
+
+class QPrinter;
+class QPrintPreviewDialog;
+class QWidget;
+
+namespace reports {
+
+// The print preview of something the program draws: from it the user prints on any printer
+// (the platform's print dialog), or saves the pages as a PDF file. The preview is a window of its
+// own beside the one that opened it, never modal, and goes when that window goes.
+class PrintPreview {
+public:
+    using Painter = std::function<void(QPrinter* printer)>;
+
+    // `pdfName` is the file name the PDF save offers.
+    static QPrintPreviewDialog* open(QWidget* parent, const QString& title, const QString& pdfName, const Painter& paint);
+
+    // Draws the pages into a PDF file (A4), the fonts embedded. Throws platform::WriteError.
+    static void savePdf(const QString& path, const Painter& paint);
+
+    // Asks for a file name and saves the pages there; a failure is told in a message box.
+    static void savePdfFromDialog(QWidget* parent, const QString& pdfName, const Painter& paint);
+
+    // The font of printed pages: a Chinese one that the PDF embeds.
+    static QFont font(double points, bool bold = false);
+};
+
+} // namespace reports
