@@ -69,6 +69,13 @@ QLineEdit* textBox(QWidget* parent, const char* name)
     return box;
 }
 
+QLineEdit* lockedBox(QWidget* parent, const char* name)
+{
+    QLineEdit* box = textBox(parent, name);
+    lock(box, true);
+    return box;
+}
+
 QLineEdit* passwordBox(QWidget* parent, const char* name)
 {
     QLineEdit* box = textBox(parent, name);

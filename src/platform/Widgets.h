@@ -24,6 +24,8 @@ inline const QColor kButtonGreen(192, 255, 192);
 QLabel* label(QWidget* parent, const char* name, const QString& text, const QColor& color = QColor());
 QPushButton* button(QWidget* parent, const char* name, const QString& text, const QString& icon = QString());
 QLineEdit* textBox(QWidget* parent, const char* name);
+// A text box that starts locked (see lock below): one that shows a value until a window unlocks it.
+QLineEdit* lockedBox(QWidget* parent, const char* name);
 // What every text box of the program does (textBox calls it): takes texts of any length and
 // drops NUL characters as they are typed or pasted. For line edits made elsewhere (a combo's,
 // a grid's cell editor).

@@ -1,10 +1,10 @@
 #include "frmStudent.h"
 
+#include "Browsing.h"
 #include "PasswordChange.h"
 
 #include "BasVal.h"
 
-#include "platform/MsgBox.h"
 #include "platform/Program.h"
 #include "platform/Widgets.h"
 #include "reports/Transcript.h"
@@ -23,7 +23,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-using platform::MsgBox;
 using store::BoundField;
 using store::Sql::quote;
 
@@ -266,44 +265,13 @@ void frmStudent::Form_Activate()
     rs_Xj->refresh();
 }
 
-bool frmStudent::scoresToBrowse()
-{
-    if (rs_Cjl->recordCount() == 0) {
-        MsgBox::show(QStringLiteral("当前没有有效记录供浏览!"), QStringLiteral("提示"), MsgBox::Icon::Information);
-        return false;
-    }
-    return true;
-}
+void frmStudent::cmdFirst_Click() { Browsing::first(rs_Cjl); }
 
-void frmStudent::cmdFirst_Click()
-{
-    if (scoresToBrowse())
-        rs_Cjl->moveFirst();
-}
+void frmStudent::cmdPreive_Click() { Browsing::previous(rs_Cjl); }
 
-void frmStudent::cmdPreive_Click()
-{
-    if (!scoresToBrowse())
-        return;
-    rs_Cjl->movePrevious();
-    if (rs_Cjl->bof())
-        rs_Cjl->moveFirst();
-}
+void frmStudent::cmdNext_Click() { Browsing::next(rs_Cjl); }
 
-void frmStudent::cmdNext_Click()
-{
-    if (!scoresToBrowse())
-        return;
-    rs_Cjl->moveNext();
-    if (rs_Cjl->eof())
-        rs_Cjl->moveLast();
-}
-
-void frmStudent::cmdLast_Click()
-{
-    if (scoresToBrowse())
-        rs_Cjl->moveLast();
-}
+void frmStudent::cmdLast_Click() { Browsing::last(rs_Cjl); }
 
 void frmStudent::cmdYes_Click()
 {
