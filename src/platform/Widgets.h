@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QString>
+#include <initializer_list>
 
 class QCheckBox;
 class QFrame;
@@ -47,6 +48,12 @@ struct BrowseButtons {
     QPushButton* last;
 };
 BrowseButtons browseButtons(QWidget* parent, const QString& title);
+
+// The layout of the windows that are one grid with a row of buttons below it (the courses, the
+// staff accounts): the grid fills its frame, the buttons stand evenly spaced in theirs, and Tab
+// goes from the grid along the buttons in their order.
+void gridAndButtons(QWidget* central, QGroupBox* gridFrame, QWidget* grid, QGroupBox* buttonFrame,
+    std::initializer_list<QPushButton*> buttons);
 
 // Keeps the boxes of a panel beside a grid readable when the window is narrowed: each box, list
 // and date picker in it at least as wide as `characters` digits or half as many Chinese characters.

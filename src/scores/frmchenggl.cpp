@@ -4,11 +4,11 @@
 
 #include "platform/Forms.h"
 #include "platform/MsgBox.h"
-#include "platform/Program.h"
 #include "platform/StatusPanels.h"
 #include "platform/Widgets.h"
 #include "reports/ScoreChart.h"
 #include "shell/Browsing.h"
+#include "shell/Questions.h"
 #include "shell/SearchFrame.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
@@ -499,11 +499,9 @@ void frmchenggl::saveFailed()
 
 void frmchenggl::cmdDelet_Click()
 {
-    platform::Program::beep();
-    const MsgBox::Answer answer = MsgBox::show(QStringLiteral("要删除此条信息吗?"), QStringLiteral("询问"),
-        MsgBox::Icon::Question, MsgBox::Buttons::OkCancel);
+    const bool confirmed = Questions::deleteConfirmed();
     try {
-        if (answer == MsgBox::Answer::Ok) {
+        if (confirmed) {
             rs_Kj->remove();
             rs_Kj->refresh();
             showCount();
