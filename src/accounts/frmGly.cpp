@@ -8,6 +8,7 @@
 #include "store/DbError.h"
 #include "store/Schema.h"
 #include "store/ui/DataGrid.h"
+#include "store/ui/Makers.h"
 
 #include <QGroupBox>
 #include <QPushButton>
@@ -24,8 +25,7 @@ frmGly::frmGly()
     auto* central = new QWidget(this);
     setCentralWidget(central);
 
-    rs_gly = new store::DataControl(this);
-    rs_gly->setObjectName(QStringLiteral("rs_gly"));
+    rs_gly = store::dataControl(this, "rs_gly");
 
     famInf = ui::frame(central, "famInf", QString());
     dtgGly = new store::DataGrid(famInf);

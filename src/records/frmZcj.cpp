@@ -5,6 +5,7 @@
 #include "shell/Browsing.h"
 #include "store/DataControl.h"
 #include "store/ui/DataGrid.h"
+#include "store/ui/Makers.h"
 
 #include <QGroupBox>
 #include <QHeaderView>
@@ -19,8 +20,7 @@ frmZcj::frmZcj()
     ui::paint(this, ui::kFormBlue);
     ui::paint(central, ui::kFormBlue);
 
-    rs_Zdc = new store::DataControl(this);
-    rs_Zdc->setObjectName(QStringLiteral("rs_Zdc"));
+    rs_Zdc = store::dataControl(this, "rs_Zdc");
 
     famInf = ui::frame(central, "famInf", QStringLiteral("自定义查询结果"));
     DataGrid1 = new store::DataGrid(famInf);

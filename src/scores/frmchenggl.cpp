@@ -17,6 +17,7 @@
 #include "store/ui/DataCombo.h"
 #include "store/ui/DataGrid.h"
 #include "store/ui/DatePicker.h"
+#include "store/ui/Makers.h"
 
 #include <QDate>
 #include <QGridLayout>
@@ -33,6 +34,8 @@
 using platform::MsgBox;
 using store::DataControl;
 using store::DbError;
+using store::dataCombo;
+using store::dataControl;
 namespace Sql = store::Sql;
 
 namespace {
@@ -41,21 +44,6 @@ const QString kAllScores = QStringLiteral(" select * from 学生成绩表  order
 const QString kAllDepartments = QStringLiteral("select * from 院系代码表");
 const QString kAllClasses = QStringLiteral("select * from 班级代码表");
 const QString kNotFound = QStringLiteral("没有有效记录!");
-
-DataControl* dataControl(QObject* parent, const char* name)
-{
-    auto* rs = new DataControl(parent);
-    rs->setObjectName(QString::fromLatin1(name));
-    return rs;
-}
-
-store::DataCombo* dataCombo(QWidget* parent, const char* name, DataControl* rows, const QString& listField)
-{
-    auto* combo = new store::DataCombo(parent);
-    combo->setObjectName(QString::fromLatin1(name));
-    combo->setRowSource(rows, listField);
-    return combo;
-}
 
 QString trimmedField(DataControl* rs, const QString& name) { return store::displayText(rs->field(name)).trimmed(); }
 
@@ -105,8 +93,7 @@ frmchenggl::frmchenggl()
     txtCheng = ui::textBox(famKe, "txtCheng");
     txtCheng->setEnabled(false);
     lblKd = ui::label(famKe, "lblKd", QStringLiteral("考试日期:"), ui::kRequiredRed);
-    dpkKd = new store::DatePicker(famKe);
-    dpkKd->setObjectName(QStringLiteral("dpkKd"));
+    dpkKd = store::datePicker(famKe, "dpkKd");
     dpkKd->setEnabled(false);
     auto* input = new QGridLayout(famKe);
     const std::pair<QLabel*, QWidget*> inputs[] = { { lblXh, txtXuehao }, { lblKm, dcbKm }, { lblCheng, txtCheng },

@@ -9,6 +9,7 @@
 #include "store/DataControl.h"
 #include "store/DbError.h"
 #include "store/ui/DataGrid.h"
+#include "store/ui/Makers.h"
 
 #include <QGroupBox>
 #include <QHeaderView>
@@ -22,8 +23,7 @@ frmkgl::frmkgl()
     auto* central = new QWidget(this);
     setCentralWidget(central);
 
-    rs_Kgl = new store::DataControl(this);
-    rs_Kgl->setObjectName(QStringLiteral("rs_Kgl"));
+    rs_Kgl = store::dataControl(this, "rs_Kgl");
 
     famInf = ui::frame(central, "famInf", QString());
     dtgGlk = new store::DataGrid(famInf);

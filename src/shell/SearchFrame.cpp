@@ -3,24 +3,12 @@
 #include "platform/Widgets.h"
 #include "store/DataControl.h"
 #include "store/ui/DataCombo.h"
+#include "store/ui/Makers.h"
 
 #include <QGridLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-
-namespace {
-
-store::DataCombo* lockedList(QWidget* parent, const char* name, store::DataControl* rows)
-{
-    auto* combo = new store::DataCombo(parent);
-    combo->setObjectName(QString::fromLatin1(name));
-    combo->setRowSource(rows, QStringLiteral("全称"));
-    combo->setLocked(true);
-    return combo;
-}
-
-} // namespace
 
 SearchFrame::SearchFrame(QWidget* parent, store::DataControl* classes, store::DataControl* departments)
     : QGroupBox(QStringLiteral("查询"), parent)
@@ -33,9 +21,11 @@ SearchFrame::SearchFrame(QWidget* parent, store::DataControl* classes, store::Da
     optXm = ui::option(this, "optXm", QStringLiteral("学生姓名"));
     txtXm = ui::lockedBox(this, "txtXm");
     optBj = ui::option(this, "optBj", QStringLiteral("所属班级"));
-    dcbBj = lockedList(this, "dcbBj", classes);
+    dcbBj = store::dataCombo(this, "dcbBj", classes, QStringLiteral("全称"));
+    dcbBj->setLocked(true);
     optXy = ui::option(this, "optXy", QStringLiteral("所属院系"));
-    dcbYx = lockedList(this, "dcbYx", departments);
+    dcbYx = store::dataCombo(this, "dcbYx", departments, QStringLiteral("全称"));
+    dcbYx->setLocked(true);
     cmdFind = ui::button(this, "cmdFind", QStringLiteral("查询(&F)"));
     auto* search = new QGridLayout(this);
     search->addWidget(optXh, 0, 0);

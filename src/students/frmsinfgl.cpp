@@ -19,6 +19,7 @@
 #include "store/ui/DataCombo.h"
 #include "store/ui/DataGrid.h"
 #include "store/ui/DatePicker.h"
+#include "store/ui/Makers.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -36,6 +37,8 @@
 using platform::MsgBox;
 using store::DataControl;
 using store::DbError;
+using store::dataCombo;
+using store::dataControl;
 namespace Sql = store::Sql;
 
 namespace {
@@ -52,20 +55,6 @@ QString codeInStatement(const QVariant& value)
     if (text.isEmpty())
         return Sql::literal(QVariant(), store::ColumnType::SmallInt);
     return Sql::bare(text);
-}
-
-DataControl* dataControl(QObject* parent, const char* name)
-{
-    auto* rs = new DataControl(parent);
-    rs->setObjectName(QString::fromLatin1(name));
-    return rs;
-}
-
-store::DataCombo* dataCombo(QWidget* parent, const char* name)
-{
-    auto* combo = new store::DataCombo(parent);
-    combo->setObjectName(QString::fromLatin1(name));
-    return combo;
 }
 
 } // namespace
@@ -140,18 +129,14 @@ frmsinfgl::frmsinfgl()
     txtMemo = ui::memoBox(famGinf, "txtMemo");
     ui::lock(txtMemo, true);
 
-    dpkBarth = new store::DatePicker(famGinf);
-    dpkBarth->setObjectName(QStringLiteral("dpkBarth"));
+    dpkBarth = store::datePicker(famGinf, "dpkBarth");
     cbmian = new QComboBox(famGinf);
     cbmian->setObjectName(QStringLiteral("cbmian"));
     cbmian->addItems({ QStringLiteral("群众"), QStringLiteral("团员"), QStringLiteral("党员") });
     cbmian->setCurrentIndex(-1);
-    dcbXueyuan = dataCombo(famGinf, "dcbXueyuan");
-    dcbXueyuan->setRowSource(rs_Yxe, QStringLiteral("全称"));
-    dcbClass = dataCombo(famGinf, "dcbClass");
-    dcbClass->setRowSource(rs_Bje, QStringLiteral("全称"));
-    dcbXj = dataCombo(famGinf, "dcbXj");
-    dcbXj->setRowSource(rs_Xj, QStringLiteral("全称"));
+    dcbXueyuan = dataCombo(famGinf, "dcbXueyuan", rs_Yxe, QStringLiteral("全称"));
+    dcbClass = dataCombo(famGinf, "dcbClass", rs_Bje, QStringLiteral("全称"));
+    dcbXj = dataCombo(famGinf, "dcbXj", rs_Xj, QStringLiteral("全称"));
 
     store::BoundField::bind(txtXuehao, rs_Sinf, QStringLiteral("学号"));
     store::BoundField::bind(txtXinming, rs_Sinf, QStringLiteral("姓名"));
