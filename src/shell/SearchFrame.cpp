@@ -10,10 +10,21 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+namespace {
+
+const QString kAllClasses = QStringLiteral("select * from 班级代码表");
+const QString kAllDepartments = QStringLiteral("select * from 院系代码表");
+
+void readAgain(store::DataCombo* list, const QString& statement)
+{
+    list->rowSource()->setRecordSource(statement);
+    list->rowSource()->refresh();
+}
+
+} // namespace
+
 SearchFrame::SearchFrame(QWidget* parent, store::DataControl* classes, store::DataControl* departments)
     : QGroupBox(QStringLiteral("查询"), parent)
-    , m_classes(classes)
-    , m_departments(departments)
 {
     setObjectName(QStringLiteral("famCx"));
     optXh = ui::option(this, "optXh", QStringLiteral("学生学号"));
@@ -40,62 +51,34 @@ SearchFrame::SearchFrame(QWidget* parent, store::DataControl* classes, store::Da
     search->setColumnStretch(1, 1);
 }
 
-void SearchFrame::readClasses()
-{
-    m_classes->setRecordSource(QStringLiteral("select * from 班级代码表"));
-    m_classes->refresh();
-}
+void SearchFrame::numberChosen() { boxChosen(txtXh, txtXm); }
 
-void SearchFrame::readDepartments()
-{
-    m_departments->setRecordSource(QStringLiteral("select * from 院系代码表"));
-    m_departments->refresh();
-}
+void SearchFrame::nameChosen() { boxChosen(txtXm, txtXh); }
 
-void SearchFrame::numberChosen()
+void SearchFrame::classChosen() { listChosen(dcbBj, kAllClasses, dcbYx); }
+
+void SearchFrame::departmentChosen() { listChosen(dcbYx, kAllDepartments, dcbBj); }
+
+void SearchFrame::boxChosen(QLineEdit* chosen, QLineEdit* other)
 {
-    readDepartments();
-    readClasses();
-    ui::lock(txtXh, false);
-    ui::lock(txtXm, true);
+    readAgain(dcbYx, kAllDepartments);
+    readAgain(dcbBj, kAllClasses);
+    ui::lock(chosen, false);
+    ui::lock(other, true);
     dcbBj->setLocked(true);
     dcbYx->setLocked(true);
-    txtXh->clear();
-    txtXm->clear();
-    txtXh->setFocus();
+    chosen->clear();
+    other->clear();
+    chosen->setFocus();
 }
 
-void SearchFrame::nameChosen()
+void SearchFrame::listChosen(store::DataCombo* chosen, const QString& allRows, store::DataCombo* other)
 {
-    readDepartments();
-    readClasses();
-    ui::lock(txtXm, false);
-    ui::lock(txtXh, true);
-    dcbBj->setLocked(true);
-    dcbYx->setLocked(true);
-    txtXm->clear();
-    txtXh->clear();
-    txtXm->setFocus();
-}
-
-void SearchFrame::classChosen()
-{
-    readClasses();
-    dcbBj->setLocked(false);
+    readAgain(chosen, allRows);
+    chosen->setLocked(false);
     ui::lock(txtXh, true);
     ui::lock(txtXm, true);
-    dcbYx->setLocked(true);
-    txtXh->clear();
-    txtXm->clear();
-}
-
-void SearchFrame::departmentChosen()
-{
-    readDepartments();
-    dcbYx->setLocked(false);
-    ui::lock(txtXh, true);
-    ui::lock(txtXm, true);
-    dcbBj->setLocked(true);
+    other->setLocked(true);
     txtXh->clear();
     txtXm->clear();
 }

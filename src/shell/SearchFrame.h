@@ -20,9 +20,9 @@ public:
     // The lists offer the full names (全称) of the rows of `classes` and `departments`.
     SearchFrame(QWidget* parent, store::DataControl* classes, store::DataControl* departments);
 
-    // What choosing each option does. The lists that option uses are read again in table order,
-    // whatever order they were opened in; its own input is unlocked and every other locked; both
-    // boxes are emptied; a box, once unlocked, gets the focus.
+    // What choosing each option does. The lists that option uses are read again, with no order
+    // of their own whatever order they were opened in; its own input is unlocked and every other
+    // locked; both boxes are emptied; a box, once unlocked, gets the focus.
     void numberChosen();
     void nameChosen();
     void classChosen();
@@ -39,9 +39,6 @@ public:
     QPushButton* cmdFind;
 
 private:
-    void readClasses();
-    void readDepartments();
-
-    store::DataControl* m_classes;
-    store::DataControl* m_departments;
+    void boxChosen(QLineEdit* chosen, QLineEdit* other);
+    void listChosen(store::DataCombo* chosen, const QString& allRows, store::DataCombo* other);
 };
