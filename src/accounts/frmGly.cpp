@@ -2,17 +2,16 @@
 
 #include "platform/Forms.h"
 #include "platform/MsgBox.h"
-#include "platform/Program.h"
 #include "platform/Widgets.h"
+#include "shell/Questions.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
 #include "store/Schema.h"
 #include "store/ui/DataGrid.h"
+#include "store/ui/Makers.h"
 
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 using platform::MsgBox;
 
@@ -26,8 +25,7 @@ frmGly::frmGly()
     auto* central = new QWidget(this);
     setCentralWidget(central);
 
-    rs_gly = new store::DataControl(this);
-    rs_gly->setObjectName(QStringLiteral("rs_gly"));
+    rs_gly = store::dataControl(this, "rs_gly");
 
     famInf = ui::frame(central, "famInf", QString());
     dtgGly = new store::DataGrid(famInf);
@@ -36,8 +34,6 @@ frmGly::frmGly()
     dtgGly->setColumns({ { QStringLiteral("用户名"), QStringLiteral("name") },
         { QStringLiteral("密码"), QStringLiteral("pwd") }, { QStringLiteral("用户类型"), QStringLiteral("style") } });
     dtgGly->setAllowUpdate(false); // cells take input only after 修改
-    auto* gridLayout = new QVBoxLayout(famInf);
-    gridLayout->addWidget(dtgGly);
 
     famOption = ui::frame(central, "famOption", QString());
     cmdAdd = ui::button(famOption, "cmdAdd", QStringLiteral("添加(&A)"));
@@ -46,23 +42,8 @@ frmGly::frmGly()
     cmdUpdate->setEnabled(false);
     cmdDelet = ui::button(famOption, "cmdDelet", QStringLiteral("删除(&D)"));
     cmdCancel = ui::button(famOption, "cmdCancel", QStringLiteral("取消(&C)"));
-    auto* buttons = new QHBoxLayout(famOption);
-    buttons->setSpacing(12);
-    for (QPushButton* b : { cmdAdd, cmdEdit, cmdUpdate, cmdDelet, cmdCancel }) {
-        b->setMinimumWidth(88);
-        buttons->addWidget(b);
-    }
 
-    auto* layout = new QVBoxLayout(central);
-    layout->setContentsMargins(12, 12, 12, 12);
-    layout->addWidget(famInf, 1);
-    layout->addWidget(famOption);
-
-    setTabOrder(dtgGly, cmdAdd);
-    setTabOrder(cmdAdd, cmdEdit);
-    setTabOrder(cmdEdit, cmdUpdate);
-    setTabOrder(cmdUpdate, cmdDelet);
-    setTabOrder(cmdDelet, cmdCancel);
+    ui::gridAndButtons(central, famInf, dtgGly, famOption, { cmdAdd, cmdEdit, cmdUpdate, cmdDelet, cmdCancel });
 
     on(cmdAdd, &QPushButton::clicked, &frmGly::cmdAdd_Click);
     on(cmdEdit, &QPushButton::clicked, &frmGly::cmdEdit_Click);
@@ -115,14 +96,12 @@ void frmGly::cmdUpdate_Click()
 
 void frmGly::cmdDelet_Click()
 {
-    platform::Program::beep();
-    const auto answer = MsgBox::show(QStringLiteral("要删除此条信息吗?"), QStringLiteral("询问"),
-        MsgBox::Icon::Question, MsgBox::Buttons::OkCancel);
+    const bool confirmed = Questions::deleteConfirmed();
     // The row that is current after the deletion; the refreshes below make the first row
     // current, so the position is put back on it afterwards.
     QVariant after;
     try {
-        if (answer == MsgBox::Answer::Ok) {
+        if (confirmed) {
             rs_gly->remove();
             rs_gly->moveNext();
             if (rs_gly->eof())
@@ -142,10 +121,7 @@ void frmGly::cmdDelet_Click()
 
 void frmGly::cmdCancel_Click()
 {
-    platform::Program::beep();
-    const auto answer = MsgBox::show(QStringLiteral("是否取消此次操作!"), QStringLiteral("询问"), MsgBox::Icon::Question,
-        MsgBox::Buttons::YesNo);
-    if (answer != MsgBox::Answer::Yes)
+    if (!Questions::cancelConfirmed())
         return;
     abandonPending();
     rs_gly->refresh();

@@ -10,6 +10,7 @@
 #include "store/DataControl.h"
 #include "store/DbError.h"
 #include "store/Sql.h"
+#include "store/ui/Makers.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -63,8 +64,7 @@ frmputong::frmputong()
     layout->addLayout(buttons);
     layout->addStretch();
 
-    rs_Shenfen = new store::DataControl(this);
-    rs_Shenfen->setObjectName(QStringLiteral("rs_Shenfen"));
+    rs_Shenfen = store::dataControl(this, "rs_Shenfen");
 
     setTabOrder(txtMm, txtXmm);
     setTabOrder(txtXmm, cmdYes);

@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QVBoxLayout>
 #include <limits>
 
 namespace ui {
@@ -66,6 +67,13 @@ QLineEdit* textBox(QWidget* parent, const char* name)
     auto* box = new QLineEdit(parent);
     box->setObjectName(QString::fromLatin1(name));
     takeWhole(box);
+    return box;
+}
+
+QLineEdit* lockedBox(QWidget* parent, const char* name)
+{
+    QLineEdit* box = textBox(parent, name);
+    lock(box, true);
     return box;
 }
 
@@ -131,6 +139,31 @@ BrowseButtons browseButtons(QWidget* parent, const QString& title)
     for (QPushButton* each : { b.first, b.previous, b.next, b.last })
         row->addWidget(each);
     return b;
+}
+
+void gridAndButtons(QWidget* central, QGroupBox* gridFrame, QWidget* grid, QGroupBox* buttonFrame,
+    std::initializer_list<QPushButton*> buttons)
+{
+    auto* gridLayout = new QVBoxLayout(gridFrame);
+    gridLayout->addWidget(grid);
+
+    auto* row = new QHBoxLayout(buttonFrame);
+    row->setSpacing(12);
+    for (QPushButton* b : buttons) {
+        b->setMinimumWidth(88);
+        row->addWidget(b);
+    }
+
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(12, 12, 12, 12);
+    layout->addWidget(gridFrame, 1);
+    layout->addWidget(buttonFrame);
+
+    QWidget* previous = grid;
+    for (QPushButton* b : buttons) {
+        QWidget::setTabOrder(previous, b);
+        previous = b;
+    }
 }
 
 void keepReadable(QWidget* panel, int characters)

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QString>
+#include <initializer_list>
 
 class QCheckBox;
 class QFrame;
@@ -24,6 +25,8 @@ inline const QColor kButtonGreen(192, 255, 192);
 QLabel* label(QWidget* parent, const char* name, const QString& text, const QColor& color = QColor());
 QPushButton* button(QWidget* parent, const char* name, const QString& text, const QString& icon = QString());
 QLineEdit* textBox(QWidget* parent, const char* name);
+// A text box that starts locked (see lock below): one that shows a value until a window unlocks it.
+QLineEdit* lockedBox(QWidget* parent, const char* name);
 // What every text box of the program does (textBox calls it): takes texts of any length and
 // drops NUL characters as they are typed or pasted. For line edits made elsewhere (a combo's,
 // a grid's cell editor).
@@ -45,6 +48,12 @@ struct BrowseButtons {
     QPushButton* last;
 };
 BrowseButtons browseButtons(QWidget* parent, const QString& title);
+
+// The layout of the windows that are one grid with a row of buttons below it (the courses, the
+// staff accounts): the grid fills its frame, the buttons stand evenly spaced in theirs, and Tab
+// goes from the grid along the buttons in their order.
+void gridAndButtons(QWidget* central, QGroupBox* gridFrame, QWidget* grid, QGroupBox* buttonFrame,
+    std::initializer_list<QPushButton*> buttons);
 
 // Keeps the boxes of a panel beside a grid readable when the window is narrowed: each box, list
 // and date picker in it at least as wide as `characters` digits or half as many Chinese characters.

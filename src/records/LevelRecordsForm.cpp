@@ -11,6 +11,7 @@
 #include "store/ui/BoundField.h"
 #include "store/ui/DataGrid.h"
 #include "store/ui/DatePicker.h"
+#include "store/ui/Makers.h"
 
 #include <QDate>
 #include <QGridLayout>
@@ -29,18 +30,12 @@
 using platform::MsgBox;
 using store::DataControl;
 using store::DbError;
+using store::dataControl;
 namespace Sql = store::Sql;
 
 namespace {
 
 const QString kNotFound = QStringLiteral("抱歉,没有该生信息!");
-
-DataControl* dataControl(QObject* parent, const char* name)
-{
-    auto* rs = new DataControl(parent);
-    rs->setObjectName(QString::fromLatin1(name));
-    return rs;
-}
 
 store::DataGrid* dataGrid(QWidget* parent, const char* name, DataControl* source)
 {
@@ -49,13 +44,6 @@ store::DataGrid* dataGrid(QWidget* parent, const char* name, DataControl* source
     grid->setDataSource(source);
     grid->setAllowUpdate(false);
     return grid;
-}
-
-QLineEdit* lockedBox(QWidget* parent, const char* name)
-{
-    QLineEdit* box = ui::textBox(parent, name);
-    ui::lock(box, true);
-    return box;
 }
 
 // The label's caption without its colon: "奖励代码:" -> "奖励代码".
@@ -114,13 +102,12 @@ LevelRecordsForm::LevelRecordsForm(const LevelRecordsDesign& design)
 
     // The new record.
     famAdd = ui::frame(central, "famAdd", QStringLiteral("信息添加区"));
-    txtXue = lockedBox(famAdd, "txtXue");
-    m_codeBox = lockedBox(famAdd, design.codeBox);
-    m_nameBox = lockedBox(famAdd, design.nameBox);
+    txtXue = ui::lockedBox(famAdd, "txtXue");
+    m_codeBox = ui::lockedBox(famAdd, design.codeBox);
+    m_nameBox = ui::lockedBox(famAdd, design.nameBox);
     store::BoundField::bind(m_codeBox, m_levels, QStringLiteral("代码"));
     store::BoundField::bind(m_nameBox, m_levels, QStringLiteral("全称"));
-    dpkAd = new store::DatePicker(famAdd);
-    dpkAd->setObjectName(QStringLiteral("dpkAd"));
+    dpkAd = store::datePicker(famAdd, "dpkAd");
     txtMemo = ui::memoBox(famAdd, "txtMemo");
     ui::lock(txtMemo, true);
     auto* fields = new QGridLayout(famAdd);

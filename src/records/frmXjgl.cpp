@@ -8,6 +8,7 @@
 #include "store/Sql.h"
 #include "store/ui/DataGrid.h"
 #include "store/ui/DatePicker.h"
+#include "store/ui/Makers.h"
 
 #include <QDate>
 #include <QGridLayout>
@@ -21,6 +22,7 @@
 
 using platform::MsgBox;
 using store::DataControl;
+using store::datePicker;
 namespace Sql = store::Sql;
 
 namespace {
@@ -28,13 +30,6 @@ namespace {
 const QString kChanges
     = QStringLiteral("select * from 学籍变更信息表 as a join 学籍变更代码表 as b on a.变更代码=b.代码 ");
 const QString kNothing = QStringLiteral("抱歉当前没有有效记录!");
-
-store::DatePicker* datePicker(QWidget* parent, const char* name)
-{
-    auto* picker = new store::DatePicker(parent);
-    picker->setObjectName(QString::fromLatin1(name));
-    return picker;
-}
 
 } // namespace
 
@@ -46,8 +41,7 @@ frmXjgl::frmXjgl()
     ui::paint(this, ui::kFormBlue);
     ui::paint(central, ui::kFormBlue);
 
-    rs_Xueji = new DataControl(this);
-    rs_Xueji->setObjectName(QStringLiteral("rs_Xueji"));
+    rs_Xueji = store::dataControl(this, "rs_Xueji");
 
     famInf = ui::frame(central, "famInf", QStringLiteral("请选择查询项目、查询条件"));
     optDate = ui::option(famInf, "optDate", QStringLiteral("所查日期范围:"));

@@ -1,17 +1,16 @@
 #include "frmZcj.h"
 
 #include "platform/Forms.h"
-#include "platform/MsgBox.h"
 #include "platform/Widgets.h"
+#include "shell/Browsing.h"
 #include "store/DataControl.h"
 #include "store/ui/DataGrid.h"
+#include "store/ui/Makers.h"
 
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-using platform::MsgBox;
 
 frmZcj::frmZcj()
 {
@@ -21,8 +20,7 @@ frmZcj::frmZcj()
     ui::paint(this, ui::kFormBlue);
     ui::paint(central, ui::kFormBlue);
 
-    rs_Zdc = new store::DataControl(this);
-    rs_Zdc->setObjectName(QStringLiteral("rs_Zdc"));
+    rs_Zdc = store::dataControl(this, "rs_Zdc");
 
     famInf = ui::frame(central, "famInf", QStringLiteral("自定义查询结果"));
     DataGrid1 = new store::DataGrid(famInf);
@@ -70,40 +68,10 @@ void frmZcj::Form_Unload()
         platform::Forms::show(QStringLiteral("frmyzj"));
 }
 
-bool frmZcj::nothingToBrowse()
-{
-    if (rs_Zdc->recordCount() != 0)
-        return false;
-    MsgBox::show(QStringLiteral("当前没有有效记录供浏览!"), QStringLiteral("提示"), MsgBox::Icon::Information);
-    return true;
-}
+void frmZcj::cmdFirst_Click() { Browsing::first(rs_Zdc); }
 
-void frmZcj::cmdFirst_Click()
-{
-    if (!nothingToBrowse())
-        rs_Zdc->moveFirst();
-}
+void frmZcj::cmdLast_Click() { Browsing::last(rs_Zdc); }
 
-void frmZcj::cmdLast_Click()
-{
-    if (!nothingToBrowse())
-        rs_Zdc->moveLast();
-}
+void frmZcj::cmdNext_Click() { Browsing::next(rs_Zdc); }
 
-void frmZcj::cmdNext_Click()
-{
-    if (nothingToBrowse())
-        return;
-    rs_Zdc->moveNext();
-    if (rs_Zdc->eof())
-        rs_Zdc->moveLast();
-}
-
-void frmZcj::cmdPreive_Click()
-{
-    if (nothingToBrowse())
-        return;
-    rs_Zdc->movePrevious();
-    if (rs_Zdc->bof())
-        rs_Zdc->moveFirst();
-}
+void frmZcj::cmdPreive_Click() { Browsing::previous(rs_Zdc); }

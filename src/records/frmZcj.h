@@ -27,8 +27,6 @@ public:
     store::DataControl* rs_Zdc;
 
 private:
-    bool nothingToBrowse();
-
     QGroupBox* famInf;
     store::DataGrid* DataGrid1;
     QGroupBox* famLl;

@@ -12,6 +12,7 @@
 #include "store/UserQuery.h"
 #include "store/Value.h"
 #include "store/ui/DataCombo.h"
+#include "store/ui/Makers.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -35,16 +36,12 @@ frmyzj::frmyzj()
     ui::paint(this, ui::kFormBlue);
     ui::paint(central, ui::kFormBlue);
 
-    rs_Abm = new store::DataControl(this);
-    rs_Abm->setObjectName(QStringLiteral("rs_Abm"));
-    rs_Lm = new store::DataControl(this);
-    rs_Lm->setObjectName(QStringLiteral("rs_Lm"));
+    rs_Abm = store::dataControl(this, "rs_Abm");
+    rs_Lm = store::dataControl(this, "rs_Lm");
 
     famYzj = ui::frame(central, "famYzj", QStringLiteral("高级检索"));
     famTj = ui::frame(famYzj, "famTj", QString());
-    dcbBm = new store::DataCombo(famTj);
-    dcbBm->setObjectName(QStringLiteral("dcbBm"));
-    dcbBm->setRowSource(rs_Abm, QStringLiteral("表名"));
+    dcbBm = store::dataCombo(famTj, "dcbBm", rs_Abm, QStringLiteral("表名"));
     cbLn = new QComboBox(famTj);
     cbLn->setObjectName(QStringLiteral("cbLn"));
     cbLn->setMaxVisibleItems(20);

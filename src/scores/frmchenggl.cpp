@@ -4,10 +4,12 @@
 
 #include "platform/Forms.h"
 #include "platform/MsgBox.h"
-#include "platform/Program.h"
 #include "platform/StatusPanels.h"
 #include "platform/Widgets.h"
 #include "reports/ScoreChart.h"
+#include "shell/Browsing.h"
+#include "shell/Questions.h"
+#include "shell/SearchFrame.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
 #include "store/Sql.h"
@@ -15,6 +17,7 @@
 #include "store/ui/DataCombo.h"
 #include "store/ui/DataGrid.h"
 #include "store/ui/DatePicker.h"
+#include "store/ui/Makers.h"
 
 #include <QDate>
 #include <QGridLayout>
@@ -31,6 +34,8 @@
 using platform::MsgBox;
 using store::DataControl;
 using store::DbError;
+using store::dataCombo;
+using store::dataControl;
 namespace Sql = store::Sql;
 
 namespace {
@@ -39,21 +44,6 @@ const QString kAllScores = QStringLiteral(" select * from 学生成绩表  order
 const QString kAllDepartments = QStringLiteral("select * from 院系代码表");
 const QString kAllClasses = QStringLiteral("select * from 班级代码表");
 const QString kNotFound = QStringLiteral("没有有效记录!");
-
-DataControl* dataControl(QObject* parent, const char* name)
-{
-    auto* rs = new DataControl(parent);
-    rs->setObjectName(QString::fromLatin1(name));
-    return rs;
-}
-
-store::DataCombo* dataCombo(QWidget* parent, const char* name, DataControl* rows, const QString& listField)
-{
-    auto* combo = new store::DataCombo(parent);
-    combo->setObjectName(QString::fromLatin1(name));
-    combo->setRowSource(rows, listField);
-    return combo;
-}
 
 QString trimmedField(DataControl* rs, const QString& name) { return store::displayText(rs->field(name)).trimmed(); }
 
@@ -81,31 +71,7 @@ frmchenggl::frmchenggl()
     rs_Yxd = dataControl(this, "rs_Yxd");
 
     // Search frame.
-    famCx = ui::frame(central, "famCx", QStringLiteral("查询"));
-    optXh = ui::option(famCx, "optXh", QStringLiteral("学生学号"));
-    txtXh = ui::textBox(famCx, "txtXh");
-    optXm = ui::option(famCx, "optXm", QStringLiteral("学生姓名"));
-    txtXm = ui::textBox(famCx, "txtXm");
-    optBj = ui::option(famCx, "optBj", QStringLiteral("所属班级"));
-    dcbBj = dataCombo(famCx, "dcbBj", rs_Bjd, QStringLiteral("全称"));
-    optXy = ui::option(famCx, "optXy", QStringLiteral("所属院系"));
-    dcbYx = dataCombo(famCx, "dcbYx", rs_Yxd, QStringLiteral("全称"));
-    cmdFind = ui::button(famCx, "cmdFind", QStringLiteral("查询(&F)"));
-    ui::lock(txtXh, true);
-    ui::lock(txtXm, true);
-    dcbBj->setLocked(true);
-    dcbYx->setLocked(true);
-    auto* search = new QGridLayout(famCx);
-    search->addWidget(optXh, 0, 0);
-    search->addWidget(txtXh, 0, 1);
-    search->addWidget(optXm, 1, 0);
-    search->addWidget(txtXm, 1, 1);
-    search->addWidget(optBj, 2, 0);
-    search->addWidget(dcbBj, 2, 1);
-    search->addWidget(optXy, 3, 0);
-    search->addWidget(dcbYx, 3, 1);
-    search->addWidget(cmdFind, 4, 1, Qt::AlignRight);
-    search->setColumnStretch(1, 1);
+    famCx = new SearchFrame(central, rs_Bjd, rs_Yxd);
 
     // Browse frame.
     const ui::BrowseButtons browse = ui::browseButtons(central, QStringLiteral("浏览"));
@@ -127,8 +93,7 @@ frmchenggl::frmchenggl()
     txtCheng = ui::textBox(famKe, "txtCheng");
     txtCheng->setEnabled(false);
     lblKd = ui::label(famKe, "lblKd", QStringLiteral("考试日期:"), ui::kRequiredRed);
-    dpkKd = new store::DatePicker(famKe);
-    dpkKd->setObjectName(QStringLiteral("dpkKd"));
+    dpkKd = store::datePicker(famKe, "dpkKd");
     dpkKd->setEnabled(false);
     auto* input = new QGridLayout(famKe);
     const std::pair<QLabel*, QWidget*> inputs[] = { { lblXh, txtXuehao }, { lblKm, dcbKm }, { lblCheng, txtCheng },
@@ -201,11 +166,11 @@ frmchenggl::frmchenggl()
     statusBar()->setObjectName(QStringLiteral("stb"));
     resize(1000, 640);
 
-    onChosen(optXh, &frmchenggl::optXh_Click);
-    onChosen(optXm, &frmchenggl::optXm_Click);
-    onChosen(optXy, &frmchenggl::optXy_Click);
-    onChosen(optBj, &frmchenggl::optBj_Click);
-    on(cmdFind, &QPushButton::clicked, &frmchenggl::cmdFind_Click);
+    onChosen(famCx->optXh, &frmchenggl::optXh_Click);
+    onChosen(famCx->optXm, &frmchenggl::optXm_Click);
+    onChosen(famCx->optXy, &frmchenggl::optXy_Click);
+    onChosen(famCx->optBj, &frmchenggl::optBj_Click);
+    on(famCx->cmdFind, &QPushButton::clicked, &frmchenggl::cmdFind_Click);
     on(cmdFirst, &QPushButton::clicked, &frmchenggl::cmdFirst_Click);
     on(cmdPreive, &QPushButton::clicked, &frmchenggl::cmdPreive_Click);
     on(cmdNext, &QPushButton::clicked, &frmchenggl::cmdNext_Click);
@@ -241,9 +206,9 @@ void frmchenggl::Form_Activate()
     try {
         txtXuehao->setText(trimmedField(rs_Kj, QStringLiteral("学号")));
         // Focusing the number option selects it when it is not yet, which runs its handler.
-        optXh->setFocus();
-        if (!optXh->isChecked())
-            optXh->setChecked(true);
+        famCx->optXh->setFocus();
+        if (!famCx->optXh->isChecked())
+            famCx->optXh->setChecked(true);
         dpkKd->setValue(QDate::currentDate());
         showCount();
     } catch (const DbError&) {
@@ -272,59 +237,13 @@ void frmchenggl::enableManagement(bool enabled)
 
 // ---- choosing a search criterion ----------------------------------------------------------
 
-void frmchenggl::optXh_Click()
-{
-    rs_Yxd->setRecordSource(kAllDepartments);
-    rs_Yxd->refresh();
-    rs_Bjd->setRecordSource(kAllClasses);
-    rs_Bjd->refresh();
-    ui::lock(txtXh, false);
-    ui::lock(txtXm, true);
-    dcbBj->setLocked(true);
-    dcbYx->setLocked(true);
-    txtXh->clear();
-    txtXm->clear();
-    txtXh->setFocus();
-}
+void frmchenggl::optXh_Click() { famCx->numberChosen(); }
 
-void frmchenggl::optXm_Click()
-{
-    rs_Yxd->setRecordSource(kAllDepartments);
-    rs_Yxd->refresh();
-    rs_Bjd->setRecordSource(kAllClasses);
-    rs_Bjd->refresh();
-    ui::lock(txtXm, false);
-    ui::lock(txtXh, true);
-    dcbBj->setLocked(true);
-    dcbYx->setLocked(true);
-    txtXm->clear();
-    txtXh->clear();
-    txtXm->setFocus();
-}
+void frmchenggl::optXm_Click() { famCx->nameChosen(); }
 
-void frmchenggl::optXy_Click()
-{
-    rs_Yxd->setRecordSource(kAllDepartments);
-    rs_Yxd->refresh();
-    dcbYx->setLocked(false);
-    ui::lock(txtXh, true);
-    ui::lock(txtXm, true);
-    dcbBj->setLocked(true);
-    txtXh->clear();
-    txtXm->clear();
-}
+void frmchenggl::optXy_Click() { famCx->departmentChosen(); }
 
-void frmchenggl::optBj_Click()
-{
-    rs_Bjd->setRecordSource(kAllClasses);
-    rs_Bjd->refresh();
-    dcbBj->setLocked(false);
-    ui::lock(txtXh, true);
-    ui::lock(txtXm, true);
-    dcbYx->setLocked(true);
-    txtXh->clear();
-    txtXm->clear();
-}
+void frmchenggl::optBj_Click() { famCx->classChosen(); }
 
 // ---- search -------------------------------------------------------------------------------
 
@@ -333,15 +252,15 @@ void frmchenggl::cmdFind_Click()
     // A score being added is abandoned first: the rows it would be added among are replaced.
     abandonAdd();
     try {
-        if (optXh->isChecked())
+        if (famCx->optXh->isChecked())
             findByNumber();
-        else if (optXm->isChecked())
+        else if (famCx->optXm->isChecked())
             findByName();
-        else if (optXy->isChecked())
-            findByCode(rs_Yxd, dcbYx, QStringLiteral("select * from 院系代码表 where 全称="), QStringLiteral("学院编码"),
+        else if (famCx->optXy->isChecked())
+            findByCode(rs_Yxd, famCx->dcbYx, QStringLiteral("select * from 院系代码表 where 全称="), QStringLiteral("学院编码"),
                 QStringLiteral("select * from 学生成绩表  where 院系号="), kAllDepartments);
-        else if (optBj->isChecked())
-            findByCode(rs_Bjd, dcbBj, QStringLiteral("select * from 班级代码表 where 全称="), QStringLiteral("班级代码"),
+        else if (famCx->optBj->isChecked())
+            findByCode(rs_Bjd, famCx->dcbBj, QStringLiteral("select * from 班级代码表 where 全称="), QStringLiteral("班级代码"),
                 QStringLiteral("select * from 学生成绩表  where 班级号="), kAllClasses);
         else
             throw DbError(kNotFound); // no criterion chosen
@@ -352,7 +271,8 @@ void frmchenggl::cmdFind_Click()
 
 void frmchenggl::findByNumber()
 {
-    rs_Kj->setRecordSource(QStringLiteral("select * from 学生成绩表  where 学号=") + Sql::quote(txtXh->text().trimmed()));
+    rs_Kj->setRecordSource(
+        QStringLiteral("select * from 学生成绩表  where 学号=") + Sql::quote(famCx->txtXh->text().trimmed()));
     rs_Kj->refresh();
     if (rs_Kj->recordCount() != 0) {
         enableManagement(true);
@@ -362,15 +282,16 @@ void frmchenggl::findByNumber()
         MsgBox::show(kNotFound, QStringLiteral("提示"), MsgBox::Icon::Information);
         enableManagement(false);
         txtXuehao->clear();
-        txtXh->clear();
-        txtXh->setFocus();
+        famCx->txtXh->clear();
+        famCx->txtXh->setFocus();
         showCount();
     }
 }
 
 void frmchenggl::findByName()
 {
-    rs_Xinf->setRecordSource(QStringLiteral("select * from 学生个人信息表 where 姓名=") + Sql::quote(txtXm->text().trimmed()));
+    rs_Xinf->setRecordSource(
+        QStringLiteral("select * from 学生个人信息表 where 姓名=") + Sql::quote(famCx->txtXm->text().trimmed()));
     rs_Xinf->refresh();
     m_searchKey = store::displayText(rs_Xinf->field(QStringLiteral("学号")));
     if (!m_searchKey.isEmpty())
@@ -406,8 +327,8 @@ void frmchenggl::searchFailed()
     rs_Kj->refresh();
     stb->setText(3, QStringLiteral("0"));
     txtXuehao->clear();
-    txtXm->clear();
-    txtXm->setFocus();
+    famCx->txtXm->clear();
+    famCx->txtXm->setFocus();
 }
 
 void frmchenggl::abandonAdd()
@@ -421,45 +342,13 @@ void frmchenggl::abandonAdd()
 
 // ---- browsing -----------------------------------------------------------------------------
 
-bool frmchenggl::browseEmpty()
-{
-    if (rs_Kj->recordCount() != 0)
-        return false;
-    MsgBox::show(QStringLiteral("当前没有有效记录供浏览!"), QStringLiteral("提示"), MsgBox::Icon::Information);
-    return true;
-}
+void frmchenggl::cmdFirst_Click() { Browsing::first(rs_Kj); }
 
-void frmchenggl::cmdFirst_Click()
-{
-    if (browseEmpty())
-        return;
-    rs_Kj->moveFirst();
-}
+void frmchenggl::cmdPreive_Click() { Browsing::previous(rs_Kj); }
 
-void frmchenggl::cmdPreive_Click()
-{
-    if (browseEmpty())
-        return;
-    rs_Kj->movePrevious();
-    if (rs_Kj->bof())
-        rs_Kj->moveFirst();
-}
+void frmchenggl::cmdNext_Click() { Browsing::next(rs_Kj); }
 
-void frmchenggl::cmdNext_Click()
-{
-    if (browseEmpty())
-        return;
-    rs_Kj->moveNext();
-    if (rs_Kj->eof())
-        rs_Kj->moveLast();
-}
-
-void frmchenggl::cmdLast_Click()
-{
-    if (browseEmpty())
-        return;
-    rs_Kj->moveLast();
-}
+void frmchenggl::cmdLast_Click() { Browsing::last(rs_Kj); }
 
 void frmchenggl::dgdChengji_Click()
 {
@@ -597,11 +486,9 @@ void frmchenggl::saveFailed()
 
 void frmchenggl::cmdDelet_Click()
 {
-    platform::Program::beep();
-    const MsgBox::Answer answer = MsgBox::show(QStringLiteral("要删除此条信息吗?"), QStringLiteral("询问"),
-        MsgBox::Icon::Question, MsgBox::Buttons::OkCancel);
+    const bool confirmed = Questions::deleteConfirmed();
     try {
-        if (answer == MsgBox::Answer::Ok) {
+        if (confirmed) {
             rs_Kj->remove();
             rs_Kj->refresh();
             showCount();

@@ -8,7 +8,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QRadioButton;
+class SearchFrame;
 namespace platform {
 class StatusPanels;
 }
@@ -58,7 +58,6 @@ private:
         const QString& codeField, const QString& scoresHead, const QString& listStatement);
     void searchFailed();
     void abandonAdd();
-    bool browseEmpty();
     void saveEdit();
     void saveAdd();
     void saveFailed();
@@ -70,16 +69,7 @@ private:
     store::DataControl* rs_Bjd;
     store::DataControl* rs_Yxd;
 
-    QGroupBox* famCx;
-    QRadioButton* optXh;
-    QLineEdit* txtXh;
-    QRadioButton* optXm;
-    QLineEdit* txtXm;
-    QRadioButton* optBj;
-    store::DataCombo* dcbBj;
-    QRadioButton* optXy;
-    store::DataCombo* dcbYx;
-    QPushButton* cmdFind;
+    SearchFrame* famCx;
 
     QGroupBox* famLl;
     QPushButton* cmdFirst;

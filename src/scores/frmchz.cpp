@@ -12,6 +12,7 @@
 #include "store/ui/DataCombo.h"
 #include "store/ui/DataGrid.h"
 #include "store/ui/DatePicker.h"
+#include "store/ui/Makers.h"
 
 #include <QCheckBox>
 #include <QDate>
@@ -27,6 +28,8 @@
 
 using platform::MsgBox;
 using store::DataControl;
+using store::dataControl;
+using store::datePicker;
 namespace Sql = store::Sql;
 
 namespace {
@@ -38,20 +41,6 @@ const QString kClasses = QStringLiteral("select * from 班级代码表 order by 
 const QString kSummaryColumns = QStringLiteral("select a.学号,c.姓名,b.全称 as  班级名, sum(成绩) as 总成绩,");
 const QString kJoins = QStringLiteral(" from 学生成绩表 as a join 班级代码表 as b on a.班级号=b.班级代码 join 学生个人信息表 "
                                       "as c on a.学号=c.学号 where ");
-
-DataControl* dataControl(QObject* parent, const char* name)
-{
-    auto* rs = new DataControl(parent);
-    rs->setObjectName(QString::fromLatin1(name));
-    return rs;
-}
-
-store::DatePicker* datePicker(QWidget* parent, const char* name)
-{
-    auto* picker = new store::DatePicker(parent);
-    picker->setObjectName(QString::fromLatin1(name));
-    return picker;
-}
 
 } // namespace
 
@@ -93,9 +82,7 @@ frmchz::frmchz()
     txtXh = ui::textBox(famTj, "txtXh");
     txtXh->setEnabled(false);
     chkClass = ui::checkBox(famTj, "chkClass", QStringLiteral("按班级"));
-    dcbClass = new store::DataCombo(famTj);
-    dcbClass->setObjectName(QStringLiteral("dcbClass"));
-    dcbClass->setRowSource(rs_Bm, QStringLiteral("全称"));
+    dcbClass = store::dataCombo(famTj, "dcbClass", rs_Bm, QStringLiteral("全称"));
     dcbClass->setEnabled(false);
     auto* conditions = new QGridLayout(famTj);
     conditions->addWidget(chkXh, 0, 0);

@@ -4,17 +4,16 @@
 
 #include "platform/Forms.h"
 #include "platform/MsgBox.h"
-#include "platform/Program.h"
 #include "platform/Widgets.h"
+#include "shell/Questions.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
 #include "store/ui/DataGrid.h"
+#include "store/ui/Makers.h"
 
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 using platform::MsgBox;
 
@@ -24,8 +23,7 @@ frmkgl::frmkgl()
     auto* central = new QWidget(this);
     setCentralWidget(central);
 
-    rs_Kgl = new store::DataControl(this);
-    rs_Kgl->setObjectName(QStringLiteral("rs_Kgl"));
+    rs_Kgl = store::dataControl(this, "rs_Kgl");
 
     famInf = ui::frame(central, "famInf", QString());
     dtgGlk = new store::DataGrid(famInf);
@@ -37,8 +35,6 @@ frmkgl::frmkgl()
     dtgGlk->setColumns(columns);
     dtgGlk->setAllowUpdate(false);
     dtgGlk->setItemDelegate(new CellDelegate(dtgGlk));
-    auto* gridLayout = new QVBoxLayout(famInf);
-    gridLayout->addWidget(dtgGlk);
 
     famOption = ui::frame(central, "famOption", QString());
     cmdAdd = ui::button(famOption, "cmdAdd", QStringLiteral("添加(&A)"));
@@ -47,23 +43,8 @@ frmkgl::frmkgl()
     cmdEdit = ui::button(famOption, "cmdEdit", QStringLiteral("修改(&E)"));
     cmdDelet = ui::button(famOption, "cmdDelet", QStringLiteral("删除(&D)"));
     cmdExit = ui::button(famOption, "cmdExit", QStringLiteral(" 取消(&Q)"));
-    auto* buttons = new QHBoxLayout(famOption);
-    buttons->setSpacing(12);
-    for (QPushButton* b : { cmdAdd, cmdSave, cmdEdit, cmdDelet, cmdExit }) {
-        b->setMinimumWidth(88);
-        buttons->addWidget(b);
-    }
 
-    auto* layout = new QVBoxLayout(central);
-    layout->setContentsMargins(12, 12, 12, 12);
-    layout->addWidget(famInf, 1);
-    layout->addWidget(famOption);
-
-    setTabOrder(dtgGlk, cmdAdd);
-    setTabOrder(cmdAdd, cmdSave);
-    setTabOrder(cmdSave, cmdEdit);
-    setTabOrder(cmdEdit, cmdDelet);
-    setTabOrder(cmdDelet, cmdExit);
+    ui::gridAndButtons(central, famInf, dtgGlk, famOption, { cmdAdd, cmdSave, cmdEdit, cmdDelet, cmdExit });
 
     on(cmdAdd, &QPushButton::clicked, &frmkgl::cmdAdd_Click);
     on(cmdSave, &QPushButton::clicked, &frmkgl::cmdSave_Click);
@@ -122,11 +103,9 @@ void frmkgl::cmdSave_Click()
 
 void frmkgl::cmdDelet_Click()
 {
-    platform::Program::beep();
-    const auto answer = MsgBox::show(QStringLiteral("要删除此条信息吗?"), QStringLiteral("询问"),
-        MsgBox::Icon::Question, MsgBox::Buttons::OkCancel);
+    const bool confirmed = Questions::deleteConfirmed();
     try {
-        if (answer == MsgBox::Answer::Ok)
+        if (confirmed)
             rs_Kgl->remove();
         else
             rs_Kgl->cancel();
@@ -140,10 +119,7 @@ void frmkgl::cmdDelet_Click()
 
 void frmkgl::cmdExit_Click()
 {
-    platform::Program::beep();
-    const auto answer = MsgBox::show(QStringLiteral("是否取消此次操作!"), QStringLiteral("询问"), MsgBox::Icon::Question,
-        MsgBox::Buttons::YesNo);
-    if (answer != MsgBox::Answer::Yes)
+    if (!Questions::cancelConfirmed())
         return;
     rs_Kgl->cancel();
     rs_Kgl->refresh();

@@ -1,10 +1,10 @@
 #include "frmStudent.h"
 
+#include "Browsing.h"
 #include "PasswordChange.h"
 
 #include "BasVal.h"
 
-#include "platform/MsgBox.h"
 #include "platform/Program.h"
 #include "platform/Widgets.h"
 #include "reports/Transcript.h"
@@ -13,6 +13,7 @@
 #include "store/Sql.h"
 #include "store/ui/BoundField.h"
 #include "store/ui/DataGrid.h"
+#include "store/ui/Makers.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -23,25 +24,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-using platform::MsgBox;
 using store::BoundField;
 using store::Sql::quote;
 
 namespace {
-
-store::DataControl* dataControl(QObject* parent, const char* name)
-{
-    auto* control = new store::DataControl(parent);
-    control->setObjectName(QString::fromLatin1(name));
-    return control;
-}
-
-QLineEdit* shownBox(QWidget* parent, const char* name)
-{
-    QLineEdit* box = ui::textBox(parent, name);
-    ui::lock(box, true);
-    return box;
-}
 
 // The condition on a code column that finds the row of a code read from the student's row.
 // A null code has no row; "= NULL" matches nothing on every engine, where '' would be refused
@@ -62,11 +48,11 @@ frmStudent::frmStudent()
     auto* central = new QWidget(this);
     setCentralWidget(central);
 
-    rs_Infl = dataControl(this, "rs_Infl");
-    rs_Cjl = dataControl(this, "rs_Cjl");
-    rs_Yx = dataControl(this, "rs_Yx");
-    rs_Bj = dataControl(this, "rs_Bj");
-    rs_Xj = dataControl(this, "rs_Xj");
+    rs_Infl = store::dataControl(this, "rs_Infl");
+    rs_Cjl = store::dataControl(this, "rs_Cjl");
+    rs_Yx = store::dataControl(this, "rs_Yx");
+    rs_Bj = store::dataControl(this, "rs_Bj");
+    rs_Xj = store::dataControl(this, "rs_Xj");
 
     lblAinf = ui::label(central, "lblAinf", QStringLiteral("学生个人信息"));
     QFont big = lblAinf->font();
@@ -77,17 +63,17 @@ frmStudent::frmStudent()
 
     // The personal record, one labelled box per field.
     famInf = ui::frame(central, "famInf", QStringLiteral("学生基本信息"));
-    txtXuehao = shownBox(famInf, "txtXuehao");
-    txtXinming = shownBox(famInf, "txtXinming");
-    txtXb = shownBox(famInf, "txtXb");
-    txtCd = shownBox(famInf, "txtCd");
-    txtJg = shownBox(famInf, "txtJg");
-    txtXy = shownBox(famInf, "txtXy");
-    txtClass = shownBox(famInf, "txtClass");
-    txtPhone = shownBox(famInf, "txtPhone");
-    txtAddress = shownBox(famInf, "txtAddress");
-    txtMian = shownBox(famInf, "txtMian");
-    txtXueji = shownBox(famInf, "txtXueji");
+    txtXuehao = ui::lockedBox(famInf, "txtXuehao");
+    txtXinming = ui::lockedBox(famInf, "txtXinming");
+    txtXb = ui::lockedBox(famInf, "txtXb");
+    txtCd = ui::lockedBox(famInf, "txtCd");
+    txtJg = ui::lockedBox(famInf, "txtJg");
+    txtXy = ui::lockedBox(famInf, "txtXy");
+    txtClass = ui::lockedBox(famInf, "txtClass");
+    txtPhone = ui::lockedBox(famInf, "txtPhone");
+    txtAddress = ui::lockedBox(famInf, "txtAddress");
+    txtMian = ui::lockedBox(famInf, "txtMian");
+    txtXueji = ui::lockedBox(famInf, "txtXueji");
     txtMemo = ui::memoBox(famInf, "txtMemo");
     ui::lock(txtMemo, true);
     auto* info = new QGridLayout(famInf);
@@ -137,9 +123,9 @@ frmStudent::frmStudent()
 
     // The scores: the current one in boxes, all of them in the grid, and the browsing buttons.
     famCj = ui::frame(central, "famCj", QStringLiteral("学生成绩信息"));
-    txtKm = shownBox(famCj, "txtKm");
-    Text1 = shownBox(famCj, "Text1");
-    Text2 = shownBox(famCj, "Text2");
+    txtKm = ui::lockedBox(famCj, "txtKm");
+    Text1 = ui::lockedBox(famCj, "Text1");
+    Text2 = ui::lockedBox(famCj, "Text2");
     BoundField::bind(txtKm, rs_Cjl, QStringLiteral("课程名"));
     BoundField::bind(Text1, rs_Cjl, QStringLiteral("考试时间"));
     BoundField::bind(Text2, rs_Cjl, QStringLiteral("成绩"));
@@ -266,44 +252,13 @@ void frmStudent::Form_Activate()
     rs_Xj->refresh();
 }
 
-bool frmStudent::scoresToBrowse()
-{
-    if (rs_Cjl->recordCount() == 0) {
-        MsgBox::show(QStringLiteral("当前没有有效记录供浏览!"), QStringLiteral("提示"), MsgBox::Icon::Information);
-        return false;
-    }
-    return true;
-}
+void frmStudent::cmdFirst_Click() { Browsing::first(rs_Cjl); }
 
-void frmStudent::cmdFirst_Click()
-{
-    if (scoresToBrowse())
-        rs_Cjl->moveFirst();
-}
+void frmStudent::cmdPreive_Click() { Browsing::previous(rs_Cjl); }
 
-void frmStudent::cmdPreive_Click()
-{
-    if (!scoresToBrowse())
-        return;
-    rs_Cjl->movePrevious();
-    if (rs_Cjl->bof())
-        rs_Cjl->moveFirst();
-}
+void frmStudent::cmdNext_Click() { Browsing::next(rs_Cjl); }
 
-void frmStudent::cmdNext_Click()
-{
-    if (!scoresToBrowse())
-        return;
-    rs_Cjl->moveNext();
-    if (rs_Cjl->eof())
-        rs_Cjl->moveLast();
-}
-
-void frmStudent::cmdLast_Click()
-{
-    if (scoresToBrowse())
-        rs_Cjl->moveLast();
-}
+void frmStudent::cmdLast_Click() { Browsing::last(rs_Cjl); }
 
 void frmStudent::cmdYes_Click()
 {

@@ -30,8 +30,6 @@ public:
     void cmdDycjd_Click();
 
 private:
-    bool scoresToBrowse();
-
     QLabel* lblAinf;
     QPushButton* cmdDycjd;
 

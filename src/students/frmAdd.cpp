@@ -11,6 +11,7 @@
 #include "store/DbError.h"
 #include "store/ui/DataCombo.h"
 #include "store/ui/DatePicker.h"
+#include "store/ui/Makers.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -25,16 +26,10 @@
 using platform::MsgBox;
 using store::DataControl;
 using store::DbError;
+using store::dataCombo;
+using store::dataControl;
 
 namespace {
-
-store::DataCombo* dataCombo(QWidget* parent, const char* name, DataControl* rows)
-{
-    auto* combo = new store::DataCombo(parent);
-    combo->setObjectName(QString::fromLatin1(name));
-    combo->setRowSource(rows, QStringLiteral("全称"));
-    return combo;
-}
 
 QComboBox* list(QWidget* parent, const char* name, const QStringList& entries)
 {
@@ -46,13 +41,6 @@ QComboBox* list(QWidget* parent, const char* name, const QStringList& entries)
 }
 
 QLineEdit* box(QWidget* parent, const char* name) { return ui::textBox(parent, name); }
-
-DataControl* dataControl(QObject* parent, const char* name)
-{
-    auto* rs = new DataControl(parent);
-    rs->setObjectName(QString::fromLatin1(name));
-    return rs;
-}
 
 } // namespace
 
@@ -73,13 +61,12 @@ frmAdd::frmAdd()
     txtXuehao = box(famAdd, "txtXuehao");
     txtXinming = box(famAdd, "txtXinming");
     cbsex = list(famAdd, "cbsex", { QStringLiteral("男"), QStringLiteral("女") });
-    dpkBarth = new store::DatePicker(famAdd);
-    dpkBarth->setObjectName(QStringLiteral("dpkBarth"));
+    dpkBarth = store::datePicker(famAdd, "dpkBarth");
     cbmian = list(famAdd, "cbmian", { QStringLiteral("群众"), QStringLiteral("团员"), QStringLiteral("党员") });
-    dcbXj = dataCombo(famAdd, "dcbXj", rs_Xj);
+    dcbXj = dataCombo(famAdd, "dcbXj", rs_Xj, QStringLiteral("全称"));
     txtJg = box(famAdd, "txtJg");
-    dcbXueyuan = dataCombo(famAdd, "dcbXueyuan", rs_Yx);
-    dcbClass = dataCombo(famAdd, "dcbClass", rs_Bj);
+    dcbXueyuan = dataCombo(famAdd, "dcbXueyuan", rs_Yx, QStringLiteral("全称"));
+    dcbClass = dataCombo(famAdd, "dcbClass", rs_Bj, QStringLiteral("全称"));
     txtPhone = box(famAdd, "txtPhone");
     txtAddress = box(famAdd, "txtAddress");
     txtMemo = ui::memoBox(famAdd, "txtMemo");

@@ -5,6 +5,7 @@
 #include "store/DataControl.h"
 #include "store/ui/BoundField.h"
 #include "store/ui/DataGrid.h"
+#include "store/ui/Makers.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -24,8 +25,7 @@ frmallinf::frmallinf()
     ui::paint(this, ui::kFormBlue);
     ui::paint(central, ui::kFormBlue);
 
-    rs_Allinf = new store::DataControl(this);
-    rs_Allinf->setObjectName(QStringLiteral("rs_Allinf"));
+    rs_Allinf = store::dataControl(this, "rs_Allinf");
     rs_Allinf->setCommandType(store::DataControl::CommandType::Table);
 
     QLabel* lblTitle = ui::label(central, "lblTitle", QStringLiteral("所有学生信息"), QColor(255, 0, 0));

@@ -4,10 +4,12 @@
 
 #include "platform/Forms.h"
 #include "platform/MsgBox.h"
-#include "platform/Program.h"
 #include "platform/StatusPanels.h"
 #include "platform/Widgets.h"
 #include "reports/Transcript.h"
+#include "shell/Browsing.h"
+#include "shell/Questions.h"
+#include "shell/SearchFrame.h"
 #include "store/Connection.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
@@ -17,6 +19,7 @@
 #include "store/ui/DataCombo.h"
 #include "store/ui/DataGrid.h"
 #include "store/ui/DatePicker.h"
+#include "store/ui/Makers.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -34,6 +37,8 @@
 using platform::MsgBox;
 using store::DataControl;
 using store::DbError;
+using store::dataCombo;
+using store::dataControl;
 namespace Sql = store::Sql;
 
 namespace {
@@ -50,27 +55,6 @@ QString codeInStatement(const QVariant& value)
     if (text.isEmpty())
         return Sql::literal(QVariant(), store::ColumnType::SmallInt);
     return Sql::bare(text);
-}
-
-DataControl* dataControl(QObject* parent, const char* name)
-{
-    auto* rs = new DataControl(parent);
-    rs->setObjectName(QString::fromLatin1(name));
-    return rs;
-}
-
-store::DataCombo* dataCombo(QWidget* parent, const char* name)
-{
-    auto* combo = new store::DataCombo(parent);
-    combo->setObjectName(QString::fromLatin1(name));
-    return combo;
-}
-
-QLineEdit* lockedBox(QWidget* parent, const char* name)
-{
-    QLineEdit* box = ui::textBox(parent, name);
-    ui::lock(box, true);
-    return box;
 }
 
 } // namespace
@@ -98,31 +82,7 @@ frmsinfgl::frmsinfgl()
     rs_chufa = dataControl(this, "rs_chufa");
 
     // Search frame.
-    famCx = ui::frame(central, "famCx", QStringLiteral("查询"));
-    optXh = ui::option(famCx, "optXh", QStringLiteral("学生学号"));
-    txtXh = lockedBox(famCx, "txtXh");
-    optXm = ui::option(famCx, "optXm", QStringLiteral("学生姓名"));
-    txtXm = lockedBox(famCx, "txtXm");
-    optBj = ui::option(famCx, "optBj", QStringLiteral("所属班级"));
-    dcbBj = dataCombo(famCx, "dcbBj");
-    dcbBj->setRowSource(rs_Bjc, QStringLiteral("全称"));
-    dcbBj->setLocked(true);
-    optXy = ui::option(famCx, "optXy", QStringLiteral("所属院系"));
-    dcbYx = dataCombo(famCx, "dcbYx");
-    dcbYx->setRowSource(rs_Yxc, QStringLiteral("全称"));
-    dcbYx->setLocked(true);
-    cmdFind = ui::button(famCx, "cmdFind", QStringLiteral("查询(&F)"));
-    auto* search = new QGridLayout(famCx);
-    search->addWidget(optXh, 0, 0);
-    search->addWidget(txtXh, 0, 1);
-    search->addWidget(optXm, 1, 0);
-    search->addWidget(txtXm, 1, 1);
-    search->addWidget(optBj, 2, 0);
-    search->addWidget(dcbBj, 2, 1);
-    search->addWidget(optXy, 3, 0);
-    search->addWidget(dcbYx, 3, 1);
-    search->addWidget(cmdFind, 4, 1, Qt::AlignRight);
-    search->setColumnStretch(1, 1);
+    famCx = new SearchFrame(central, rs_Bjc, rs_Yxc);
 
     // Browse frame.
     const ui::BrowseButtons browse = ui::browseButtons(central, QStringLiteral("浏览"));
@@ -155,32 +115,28 @@ frmsinfgl::frmsinfgl()
     QLabel* lblZm = black("lblZm", QStringLiteral("政治面貌:"));
     QLabel* lblMemo = black("lblMemo", QStringLiteral("备注:"));
 
-    txtXuehao = lockedBox(famGinf, "txtXuehao");
-    txtXinming = lockedBox(famGinf, "txtXinming");
-    txtXb = lockedBox(famGinf, "txtXb");
-    txtBarth = lockedBox(famGinf, "txtBarth");
-    txtJg = lockedBox(famGinf, "txtJg");
-    txtYx = lockedBox(famGinf, "txtYx");
-    txtBj = lockedBox(famGinf, "txtBj");
-    txtPhone = lockedBox(famGinf, "txtPhone");
-    txtAddress = lockedBox(famGinf, "txtAddress");
-    txtZm = lockedBox(famGinf, "txtZm");
-    txtXj = lockedBox(famGinf, "txtXj");
+    txtXuehao = ui::lockedBox(famGinf, "txtXuehao");
+    txtXinming = ui::lockedBox(famGinf, "txtXinming");
+    txtXb = ui::lockedBox(famGinf, "txtXb");
+    txtBarth = ui::lockedBox(famGinf, "txtBarth");
+    txtJg = ui::lockedBox(famGinf, "txtJg");
+    txtYx = ui::lockedBox(famGinf, "txtYx");
+    txtBj = ui::lockedBox(famGinf, "txtBj");
+    txtPhone = ui::lockedBox(famGinf, "txtPhone");
+    txtAddress = ui::lockedBox(famGinf, "txtAddress");
+    txtZm = ui::lockedBox(famGinf, "txtZm");
+    txtXj = ui::lockedBox(famGinf, "txtXj");
     txtMemo = ui::memoBox(famGinf, "txtMemo");
     ui::lock(txtMemo, true);
 
-    dpkBarth = new store::DatePicker(famGinf);
-    dpkBarth->setObjectName(QStringLiteral("dpkBarth"));
+    dpkBarth = store::datePicker(famGinf, "dpkBarth");
     cbmian = new QComboBox(famGinf);
     cbmian->setObjectName(QStringLiteral("cbmian"));
     cbmian->addItems({ QStringLiteral("群众"), QStringLiteral("团员"), QStringLiteral("党员") });
     cbmian->setCurrentIndex(-1);
-    dcbXueyuan = dataCombo(famGinf, "dcbXueyuan");
-    dcbXueyuan->setRowSource(rs_Yxe, QStringLiteral("全称"));
-    dcbClass = dataCombo(famGinf, "dcbClass");
-    dcbClass->setRowSource(rs_Bje, QStringLiteral("全称"));
-    dcbXj = dataCombo(famGinf, "dcbXj");
-    dcbXj->setRowSource(rs_Xj, QStringLiteral("全称"));
+    dcbXueyuan = dataCombo(famGinf, "dcbXueyuan", rs_Yxe, QStringLiteral("全称"));
+    dcbClass = dataCombo(famGinf, "dcbClass", rs_Bje, QStringLiteral("全称"));
+    dcbXj = dataCombo(famGinf, "dcbXj", rs_Xj, QStringLiteral("全称"));
 
     store::BoundField::bind(txtXuehao, rs_Sinf, QStringLiteral("学号"));
     store::BoundField::bind(txtXinming, rs_Sinf, QStringLiteral("姓名"));
@@ -236,7 +192,7 @@ frmsinfgl::frmsinfgl()
     for (QWidget* f : std::initializer_list<QWidget*> { famCx, famLl, famGinf, famGuanli })
         ui::paint(f, ui::kFormBlue);
     for (QPushButton* b :
-        { cmdFind, cmdFirst, cmdPreive, cmdNext, cmdLast, cmdAdd, cmdDelet, cmdEdit, cmdUpgrate, cmdClear, cmdDycjd })
+        { famCx->cmdFind, cmdFirst, cmdPreive, cmdNext, cmdLast, cmdAdd, cmdDelet, cmdEdit, cmdUpgrate, cmdClear, cmdDycjd })
         ui::paint(b, ui::kButtonGreen);
 
     auto* left = new QVBoxLayout;
@@ -262,11 +218,11 @@ frmsinfgl::frmsinfgl()
     setEditState(false);
     resize(1000, 640);
 
-    onChosen(optXh, &frmsinfgl::optXh_Click);
-    onChosen(optXm, &frmsinfgl::optXm_Click);
-    onChosen(optBj, &frmsinfgl::optBj_Click);
-    onChosen(optXy, &frmsinfgl::optXy_Click);
-    on(cmdFind, &QPushButton::clicked, &frmsinfgl::cmdFind_Click);
+    onChosen(famCx->optXh, &frmsinfgl::optXh_Click);
+    onChosen(famCx->optXm, &frmsinfgl::optXm_Click);
+    onChosen(famCx->optBj, &frmsinfgl::optBj_Click);
+    onChosen(famCx->optXy, &frmsinfgl::optXy_Click);
+    on(famCx->cmdFind, &QPushButton::clicked, &frmsinfgl::cmdFind_Click);
     on(cmdFirst, &QPushButton::clicked, &frmsinfgl::cmdFirst_Click);
     on(cmdPreive, &QPushButton::clicked, &frmsinfgl::cmdPreive_Click);
     on(cmdNext, &QPushButton::clicked, &frmsinfgl::cmdNext_Click);
@@ -359,74 +315,30 @@ void frmsinfgl::setFoundButtons(bool found)
 
 // ---- choosing a search criterion ----------------------------------------------------------
 
-void frmsinfgl::optXh_Click()
-{
-    rs_Yxc->setRecordSource(QStringLiteral("select * from 院系代码表"));
-    rs_Yxc->refresh();
-    rs_Bjc->setRecordSource(QStringLiteral("select * from 班级代码表"));
-    rs_Bjc->refresh();
-    ui::lock(txtXh, false);
-    ui::lock(txtXm, true);
-    dcbBj->setLocked(true);
-    dcbYx->setLocked(true);
-    txtXh->clear();
-    txtXm->clear();
-    txtXh->setFocus();
-}
+void frmsinfgl::optXh_Click() { famCx->numberChosen(); }
 
-void frmsinfgl::optXm_Click()
-{
-    rs_Yxc->setRecordSource(QStringLiteral("select * from 院系代码表"));
-    rs_Yxc->refresh();
-    rs_Bjc->setRecordSource(QStringLiteral("select * from 班级代码表"));
-    rs_Bjc->refresh();
-    ui::lock(txtXm, false);
-    ui::lock(txtXh, true);
-    dcbBj->setLocked(true);
-    dcbYx->setLocked(true);
-    txtXm->clear();
-    txtXh->clear();
-    txtXm->setFocus();
-}
+void frmsinfgl::optXm_Click() { famCx->nameChosen(); }
 
-void frmsinfgl::optBj_Click()
-{
-    rs_Bjc->setRecordSource(QStringLiteral("select * from 班级代码表"));
-    rs_Bjc->refresh();
-    dcbBj->setLocked(false);
-    ui::lock(txtXh, true);
-    ui::lock(txtXm, true);
-    dcbYx->setLocked(true);
-    txtXh->clear();
-    txtXm->clear();
-}
+void frmsinfgl::optBj_Click() { famCx->classChosen(); }
 
-void frmsinfgl::optXy_Click()
-{
-    rs_Yxc->setRecordSource(QStringLiteral("select * from 院系代码表"));
-    rs_Yxc->refresh();
-    dcbYx->setLocked(false);
-    ui::lock(txtXh, true);
-    ui::lock(txtXm, true);
-    dcbBj->setLocked(true);
-    txtXh->clear();
-    txtXm->clear();
-}
+void frmsinfgl::optXy_Click() { famCx->departmentChosen(); }
 
 // ---- search -------------------------------------------------------------------------------
 
 void frmsinfgl::cmdFind_Click()
 {
-    if (optXh->isChecked()) {
-        findBy(QStringLiteral("select * from 学生个人信息表 where 学号=") + Sql::quote(txtXh->text().trimmed()), txtXh);
-    } else if (optXm->isChecked()) {
-        findBy(QStringLiteral("select * from 学生个人信息表 where 姓名=") + Sql::quote(txtXm->text().trimmed()), txtXm);
-    } else if (optXy->isChecked()) {
-        findByCode(rs_Yxc, dcbYx, QStringLiteral("select * from 院系代码表 where 全称="), QStringLiteral("学院编码"),
+    if (famCx->optXh->isChecked()) {
+        findBy(QStringLiteral("select * from 学生个人信息表 where 学号=") + Sql::quote(famCx->txtXh->text().trimmed()),
+            famCx->txtXh);
+    } else if (famCx->optXm->isChecked()) {
+        findBy(QStringLiteral("select * from 学生个人信息表 where 姓名=") + Sql::quote(famCx->txtXm->text().trimmed()),
+            famCx->txtXm);
+    } else if (famCx->optXy->isChecked()) {
+        findByCode(rs_Yxc, famCx->dcbYx, QStringLiteral("select * from 院系代码表 where 全称="), QStringLiteral("学院编码"),
             kAllDepartments, QStringLiteral("select * from 学生个人信息表 where 所在院系编号="), m_departmentCode,
             StudentCodes::chooseFrom(QStringLiteral("所属院系"), QStringLiteral("院系")));
-    } else if (optBj->isChecked()) {
-        findByCode(rs_Bjc, dcbBj, QStringLiteral("select * from 班级代码表 where 全称="), QStringLiteral("班级代码"),
+    } else if (famCx->optBj->isChecked()) {
+        findByCode(rs_Bjc, famCx->dcbBj, QStringLiteral("select * from 班级代码表 where 全称="), QStringLiteral("班级代码"),
             kAllClasses, QStringLiteral("select * from 学生个人信息表 where 所在班级编号="), m_classCode,
             StudentCodes::chooseFrom(QStringLiteral("所属班级"), QStringLiteral("班级")));
     }
@@ -496,17 +408,9 @@ void frmsinfgl::findByCode(DataControl* list, store::DataCombo* combo, const QSt
 
 // ---- browsing -----------------------------------------------------------------------------
 
-bool frmsinfgl::browseEmpty()
-{
-    if (rs_Sinf->recordCount() != 0)
-        return false;
-    MsgBox::show(QStringLiteral("当前没有有效记录供浏览!"), QStringLiteral("提示"), MsgBox::Icon::Information);
-    return true;
-}
-
 void frmsinfgl::cmdFirst_Click()
 {
-    if (browseEmpty())
+    if (Browsing::nothingToBrowse(rs_Sinf))
         return;
     rs_Sinf->moveFirst();
     ShowFullNames();
@@ -514,7 +418,7 @@ void frmsinfgl::cmdFirst_Click()
 
 void frmsinfgl::cmdPreive_Click()
 {
-    if (browseEmpty())
+    if (Browsing::nothingToBrowse(rs_Sinf))
         return;
     try {
         rs_Sinf->movePrevious();
@@ -528,7 +432,7 @@ void frmsinfgl::cmdPreive_Click()
 
 void frmsinfgl::cmdNext_Click()
 {
-    if (browseEmpty())
+    if (Browsing::nothingToBrowse(rs_Sinf))
         return;
     try {
         rs_Sinf->moveNext();
@@ -541,7 +445,7 @@ void frmsinfgl::cmdNext_Click()
 
 void frmsinfgl::cmdLast_Click()
 {
-    if (browseEmpty())
+    if (Browsing::nothingToBrowse(rs_Sinf))
         return;
     rs_Sinf->moveLast();
     ShowFullNames();
@@ -599,7 +503,7 @@ void frmsinfgl::setEditState(bool editing)
         editor->setVisible(editing);
     dgdXinf->setEnabled(!editing);
     famLl->setEnabled(!editing);
-    cmdFind->setEnabled(!editing);
+    famCx->cmdFind->setEnabled(!editing);
 }
 
 void frmsinfgl::showStoredValues()
@@ -665,11 +569,9 @@ void frmsinfgl::cmdAdd_Click()
 
 void frmsinfgl::cmdDelet_Click()
 {
-    platform::Program::beep();
-    const MsgBox::Answer answer = MsgBox::show(QStringLiteral("要删除此条信息吗?"), QStringLiteral("询问"),
-        MsgBox::Icon::Question, MsgBox::Buttons::OkCancel);
+    const bool confirmed = Questions::deleteConfirmed();
     try {
-        if (answer != MsgBox::Answer::Ok) {
+        if (!confirmed) {
             rs_Sinf->cancel();
             rs_Sinf->refresh();
         } else {

@@ -10,7 +10,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QRadioButton;
+class SearchFrame;
 namespace platform {
 class StatusPanels;
 }
@@ -82,7 +82,6 @@ private:
     void findByCode(store::DataControl* list, store::DataCombo* combo, const QString& lookUpHead,
         const QString& codeField, const QString& listStatement, const QString& studentsHead, QString& chosen,
         const QString& missing);
-    bool browseEmpty();
 
     store::DataControl* rs_Xjl;
     store::DataControl* rs_Yxl;
@@ -91,16 +90,7 @@ private:
     store::DataControl* rs_Bjc;
     store::DataControl* rs_Xjbg;
 
-    QGroupBox* famCx;
-    QRadioButton* optXh;
-    QLineEdit* txtXh;
-    QRadioButton* optXm;
-    QLineEdit* txtXm;
-    QRadioButton* optBj;
-    store::DataCombo* dcbBj;
-    QRadioButton* optXy;
-    store::DataCombo* dcbYx;
-    QPushButton* cmdFind;
+    SearchFrame* famCx;
 
     QGroupBox* famLl;
     QPushButton* cmdFirst;

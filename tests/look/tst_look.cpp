@@ -1,3 +1,4 @@
+#include "support/Controls.h"
 #include "support/Gui.h"
 #include "support/TestDb.h"
 
@@ -33,6 +34,7 @@
 #include <QTest>
 
 using store::Sql::quote;
+using namespace Controls;
 
 namespace {
 
@@ -55,19 +57,6 @@ void addScores(const QString& number, int count, const QString& longCourseAt = Q
                          .arg(quote(number), quote(course))
                          .arg(60 + i % 40));
     }
-}
-
-platform::Form* open(const QString& name)
-{
-    platform::Form* form = platform::Forms::open(name);
-    Gui::activate(form);
-    return form;
-}
-
-template <typename T>
-T* c(QWidget* window, const char* name)
-{
-    return Gui::control<T>(window, QString::fromUtf8(name));
 }
 
 int column(store::DataGrid* grid, const QString& field) { return grid->dataSource()->fieldIndex(field); }

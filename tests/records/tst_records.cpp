@@ -1,3 +1,4 @@
+#include "support/Controls.h"
 #include "support/Gui.h"
 #include "support/TestDb.h"
 
@@ -30,6 +31,7 @@
 using platform::MsgBox;
 using store::DbError;
 using store::Sql::quote;
+using namespace Controls;
 namespace UserQuery = store::UserQuery;
 
 namespace {
@@ -78,55 +80,6 @@ QStringList storedRows(const QString& table)
 
 int rows(const QString& tableAndCondition) { return TestDb::count(tableAndCondition); }
 
-platform::Form* open(const QString& name)
-{
-    platform::Form* form = platform::Forms::open(name);
-    Gui::activate(form);
-    return form;
-}
-
-template <typename T>
-T* c(QWidget* window, const char* name)
-{
-    return Gui::control<T>(window, QString::fromUtf8(name));
-}
-
-store::DataControl* rs(QWidget* window, const char* name) { return c<store::DataControl>(window, name); }
-QString panel(QWidget* window, int number)
-{
-    return window->findChild<QLabel*>(QStringLiteral("panel%1").arg(number))->text();
-}
-QString text(QWidget* window, const char* box) { return Gui::text(window, QString::fromUtf8(box)); }
-bool locked(QWidget* window, const char* box)
-{
-    if (auto* line = window->findChild<QLineEdit*>(QString::fromUtf8(box)))
-        return line->isReadOnly();
-    return c<QPlainTextEdit>(window, box)->isReadOnly();
-}
-bool enabled(QWidget* window, const char* name) { return c<QWidget>(window, name)->isEnabled(); }
-void press(QWidget* window, const char* button) { Gui::press(window, QString::fromUtf8(button)); }
-void type(QWidget* window, const char* box, const QString& value) { Gui::type(window, QString::fromUtf8(box), value); }
-void choose(QWidget* window, const char* option) { c<QRadioButton>(window, option)->setChecked(true); }
-bool hasFocus(QWidget* window, const char* name) { return QApplication::focusWidget() == c<QWidget>(window, name); }
-
-void clickRow(store::DataGrid* grid, int row)
-{
-    const QRect cell = grid->visualRect(grid->model()->index(row, grid->horizontalHeader()->logicalIndex(0)));
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
-    Gui::settle();
-}
-
-QStringList captions(store::DataGrid* grid)
-{
-    QStringList out;
-    for (int i = 0; i < grid->model()->columnCount(); ++i) {
-        const int logical = grid->horizontalHeader()->logicalIndex(i);
-        if (!grid->isColumnHidden(logical))
-            out << grid->model()->headerData(logical, Qt::Horizontal).toString();
-    }
-    return out;
-}
-
 QString cell(store::DataGrid* grid, int row, const QString& field)
 {
     auto* source = grid->dataSource();
@@ -136,14 +89,6 @@ QString cell(store::DataGrid* grid, int row, const QString& field)
 // The one text with every kind of input a box must keep: quotes, a backslash, the pattern
 // characters of like and glob, an emoji and a character beyond the Basic Multilingual Plane.
 QString awkward() { return QStringLiteral("O'Neil \"引号\" C:\\路径 50%_折扣 *?[x] 😀 𠀀"); }
-
-QString longText(int length)
-{
-    QString out;
-    while (out.size() < length)
-        out += QStringLiteral("很长的备注O'Neil\\%_;");
-    return out.left(length);
-}
 
 // The award window and the punishment window are one design over two sets of tables.
 struct Design {
@@ -535,7 +480,7 @@ void tst_records::recordWindowOpens()
     // Activation chooses the search by number and takes the first student of the records.
     QVERIFY(c<QRadioButton>(w, "optXh")->isChecked());
     QVERIFY(!locked(w, "txtXh") && locked(w, "txtXm"));
-    QVERIFY(hasFocus(w, "txtXh"));
+    QVERIFY(focused(w, "txtXh"));
     QCOMPARE(text(w, "txtXue"), QStringLiteral("2006001"));
     QCOMPARE(text(w, d.codeBox.toUtf8().constData()), QStringLiteral("1"));
     for (const char* box : { "txtXue", "txtMemo" })
@@ -543,9 +488,9 @@ void tst_records::recordWindowOpens()
     QVERIFY(locked(w, d.codeBox.toUtf8().constData()) && locked(w, d.nameBox.toUtf8().constData()));
     QVERIFY(enabled(w, "cmdAdd") && !enabled(w, "cmdUpgrate") && !enabled(w, "cmdClear"));
     QVERIFY(enabled(w, "dpkAd") && grid(w)->isEnabled());
-    QCOMPARE(captions(grid(w)), (QStringList { "学号", "级别代码", "记录时间", "备注" }));
+    QCOMPARE(shownCaptions(grid(w)), (QStringList { "学号", "级别代码", "记录时间", "备注" }));
     QCOMPARE(cell(grid(w), 1, QStringLiteral("记录时间")), QStringLiteral("2006-5-9"));
-    QCOMPARE(captions(c<store::DataGrid>(w, d.levelGrid.toUtf8().constData())), (QStringList { "代码", "全称" }));
+    QCOMPARE(shownCaptions(c<store::DataGrid>(w, d.levelGrid.toUtf8().constData())), (QStringList { "代码", "全称" }));
     // Both grids are for reading: records are only added through the form.
     QVERIFY(!grid(w)->allowUpdate() && !c<store::DataGrid>(w, d.levelGrid.toUtf8().constData())->allowUpdate());
     QVERIFY(!(grid(w)->model()->flags(grid(w)->model()->index(0, 1)) & Qt::ItemIsEditable));
@@ -592,7 +537,7 @@ void tst_records::searchByNumberAndName()
         QCOMPARE(Gui::boxes().last().icon, MsgBox::Icon::Information);
         QCOMPARE(panel(w, 3), QStringLiteral("0"));
         QCOMPARE(text(w, "txtXh"), QString());
-        QVERIFY(hasFocus(w, "txtXh"));
+        QVERIFY(focused(w, "txtXh"));
         QCOMPARE(grid(w)->model()->rowCount(), 0);
         QCOMPARE(text(w, "txtXue"), QStringLiteral("2006002"));
     }
@@ -613,7 +558,7 @@ void tst_records::searchByNumberAndName()
     QCOMPARE(grid(w)->model()->rowCount(), 1);
     QVERIFY(c<QRadioButton>(w, "optXm")->isChecked());
     QCOMPARE(text(w, "txtXm"), QString());
-    QVERIFY(hasFocus(w, "txtXm"));
+    QVERIFY(focused(w, "txtXm"));
 
     // A student without a record of this kind is not found by name either; the grid is empty.
     findName(w, QStringLiteral("王五"));
@@ -635,7 +580,7 @@ void tst_records::keysMoveToTheSearchButtonWithoutSearching()
             c<QLineEdit>(w, box)->setFocus();
             QTest::keyClick(c<QLineEdit>(w, box), key);
             Gui::settle();
-            QVERIFY2(hasFocus(w, "cmdFind"), box);
+            QVERIFY2(focused(w, "cmdFind"), box);
             QCOMPARE(records(w)->recordSource(), before);
         }
     }
@@ -706,7 +651,7 @@ void tst_records::addSaveAndTheirStates()
     QCOMPARE(Gui::boxTexts(), QStringList { QStringLiteral("现在可以为该生添加新记录!") });
     QCOMPARE(Gui::boxes().last().title, QStringLiteral("可以添加"));
     QVERIFY(!grid(w)->isEnabled());
-    QVERIFY(!locked(w, "txtMemo") && hasFocus(w, "txtMemo"));
+    QVERIFY(!locked(w, "txtMemo") && focused(w, "txtMemo"));
     QVERIFY(enabled(w, "dpkAd") && enabled(w, "cmdUpgrate") && enabled(w, "cmdClear"));
     QCOMPARE(records(w)->editMode(), store::DataControl::EditMode::Add);
     QCOMPARE(storedRows(d.records), before);
@@ -758,7 +703,7 @@ void tst_records::resetAndASaveAfterIt()
     QCOMPARE(text(w, "txtXue"), QStringLiteral("2006002"));
     QVERIFY(grid(w)->isEnabled());
     QCOMPARE(text(w, "txtMemo"), QString());
-    QVERIFY(!locked(w, "txtMemo") && hasFocus(w, "txtMemo"));
+    QVERIFY(!locked(w, "txtMemo") && focused(w, "txtMemo"));
     QCOMPARE(c<store::DatePicker>(w, "dpkAd")->value(), QDate::currentDate());
     QVERIFY(enabled(w, "dpkAd") && enabled(w, "cmdUpgrate") && enabled(w, "cmdClear"));
     QCOMPARE(storedRows(d.records), before);
@@ -939,7 +884,7 @@ void tst_records::statusWindowOpens()
     QCOMPARE(rs(w, "rs_Xueji")->recordSource(),
         QStringLiteral("select * from 学籍变更信息表 as a join 学籍变更代码表 as b on a.变更代码=b.代码 order by a.学号"));
     auto* grid = c<store::DataGrid>(w, "dgdXj");
-    QCOMPARE(captions(grid), (QStringList { "学号", "学籍情况", "记录时间" }));
+    QCOMPARE(shownCaptions(grid), (QStringList { "学号", "学籍情况", "记录时间" }));
     QCOMPARE(grid->model()->rowCount(), 2);
     QCOMPARE(cell(grid, 0, QStringLiteral("学号")), QStringLiteral("2006001"));
     QCOMPARE(cell(grid, 1, QStringLiteral("全称")), QStringLiteral("休学"));
@@ -1027,7 +972,7 @@ void tst_records::statusByNumber()
     choose(w, "optXh");
     QCOMPARE(from->value(), QDate::currentDate());
     QVERIFY(!from->isEnabled() && !enabled(w, "dpkTd"));
-    QVERIFY(!locked(w, "txtXh") && hasFocus(w, "txtXh"));
+    QVERIFY(!locked(w, "txtXh") && focused(w, "txtXh"));
 
     type(w, "txtXh", QStringLiteral(" 2006001  "));
     press(w, "cmdFind");
@@ -1047,7 +992,7 @@ void tst_records::statusByNumber()
         press(w, "cmdFind");
         QCOMPARE(Gui::boxTexts(), QStringList { kNoChanges });
         QCOMPARE(text(w, "txtXh"), QString());
-        QVERIFY(hasFocus(w, "txtXh"));
+        QVERIFY(focused(w, "txtXh"));
         QCOMPARE(grid->model()->rowCount(), 0);
     }
     // Back to dates: the number box empties and takes no typing.
@@ -1219,7 +1164,7 @@ void tst_records::queryRefusalsKeepTheQueryWindow()
     QCOMPARE(Gui::boxTexts(), QStringList { QStringLiteral("请输入查询条件!") });
     QCOMPARE(Gui::boxes().last().title, QStringLiteral("注意"));
     QCOMPARE(Gui::boxes().last().icon, MsgBox::Icon::Information);
-    QVERIFY(hasFocus(w, "txtTj"));
+    QVERIFY(focused(w, "txtTj"));
     QCOMPARE(c<QComboBox>(w, "cbLn")->currentText(), QStringLiteral("成绩"));
 
     struct Refused {
@@ -1241,7 +1186,7 @@ void tst_records::queryRefusalsKeepTheQueryWindow()
         QCOMPARE(Gui::boxes().last().title, QStringLiteral("Orlenta"));
         QCOMPARE(Gui::boxes().last().icon, MsgBox::Icon::None);
         QCOMPARE(text(w, "txtTj"), QString());
-        QVERIFY(hasFocus(w, "txtTj"));
+        QVERIFY(focused(w, "txtTj"));
         QVERIFY(w->isVisible());
         QCOMPARE(Gui::loadedWindows(), QStringList { QStringLiteral("frmyzj") });
     }
@@ -1303,7 +1248,7 @@ void tst_records::queryResultsBrowsePastBothEnds()
     // For reading only.
     QVERIFY(!grid->allowUpdate());
     QVERIFY(!(grid->model()->flags(grid->model()->index(0, 2)) & Qt::ItemIsEditable));
-    QCOMPARE(captions(grid).size(), 9);
+    QCOMPARE(shownCaptions(grid).size(), 9);
 
     press(results, "cmdLast");
     QCOMPARE(source->currentRow(), 3);

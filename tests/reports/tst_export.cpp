@@ -1,3 +1,4 @@
+#include "support/Controls.h"
 #include "support/Gui.h"
 #include "support/TestDb.h"
 
@@ -29,6 +30,7 @@
 
 using platform::FileDialog;
 using store::Sql::quote;
+using namespace Controls;
 
 namespace {
 
@@ -239,13 +241,6 @@ void addScore(const QString& number, const QString& course, double score, const 
                      .arg(department)
                      .arg(classCode)
                      .arg(quote(date.toString(QStringLiteral("yyyy-MM-dd")))));
-}
-
-platform::Form* open(const QString& name)
-{
-    platform::Form* form = platform::Forms::open(name);
-    Gui::activate(form);
-    return form;
 }
 
 store::DataGrid* grid(QWidget* window, const char* name) { return Gui::control<store::DataGrid>(window, QString::fromLatin1(name)); }

@@ -1,3 +1,4 @@
+#include "support/Controls.h"
 #include "support/Gui.h"
 #include "support/TestDb.h"
 
@@ -28,6 +29,7 @@
 
 using platform::FileDialog;
 using store::Sql::quote;
+using namespace Controls;
 
 namespace {
 
@@ -52,20 +54,6 @@ void addScore(const QString& number, const QString& course, const QString& cours
                      .arg(department)
                      .arg(classCode)
                      .arg(quote(date.toString(QStringLiteral("yyyy-MM-dd")))));
-}
-
-// The row the new-student window writes with every student: course 0, score 0, no codes.
-void addPlaceholder(const QString& number, const QDate& date)
-{
-    TestDb::exec(QStringLiteral("insert into 学生成绩表 (学号, 课程名, 成绩, 考试时间) values (%1, '0', 0, %2)")
-                     .arg(quote(number), quote(date.toString(QStringLiteral("yyyy-MM-dd")))));
-}
-
-platform::Form* open(const QString& name)
-{
-    platform::Form* form = platform::Forms::open(name);
-    Gui::activate(form);
-    return form;
 }
 
 QString run(const QString& program, const QStringList& args)
@@ -132,7 +120,7 @@ void transcriptFixture()
     addScore(QStringLiteral("2006001"), QStringLiteral("高等数学"), QStringLiteral("C001"), 86, 5, QDate(2006, 6, 20));
     addScore(QStringLiteral("2006001"), QStringLiteral("线性代数"), QStringLiteral("C002"), 70, 3, QDate(2006, 1, 10));
     addScore(QStringLiteral("2006001"), QStringLiteral("大学英语"), QStringLiteral("C003"), 90, 4, QDate(2007, 1, 12));
-    addPlaceholder(QStringLiteral("2006001"), QDate(2005, 9, 1));
+    TestDb::addPlaceholderScore(QStringLiteral("2006001"), QDate(2005, 9, 1));
     addScore(QStringLiteral("2006002"), QStringLiteral("体育课"), QStringLiteral("C009"), 60, 1, QDate(2006, 6, 20));
 }
 
@@ -154,7 +142,7 @@ void chartFixture()
         ++day;
     }
     addScore(QStringLiteral("2006002"), QStringLiteral("缺考"), QStringLiteral("C001"), QVariant(), 3, QDate(2006, 7, 1), 2, 9);
-    addPlaceholder(QStringLiteral("2006001"), QDate(2006, 9, 1));
+    TestDb::addPlaceholderScore(QStringLiteral("2006001"), QDate(2006, 9, 1));
 }
 
 QVector<qint64> bands(const store::ScoreDistribution& d) { return QVector<qint64>(std::begin(d.bands), std::end(d.bands)); }

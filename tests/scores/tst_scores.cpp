@@ -1,3 +1,4 @@
+#include "support/Controls.h"
 #include "support/Gui.h"
 #include "support/TestDb.h"
 
@@ -28,6 +29,7 @@
 using platform::MsgBox;
 using Answer = platform::MsgBox::Answer;
 using store::Sql::quote;
+using namespace Controls;
 
 namespace {
 
@@ -73,44 +75,10 @@ void addScore(const QString& number, const QString& course, double score, const 
                      .arg(quote(date.toString(QStringLiteral("yyyy-MM-dd")))));
 }
 
-// The row the new-student window writes with every student: course 0, score 0, no codes.
-void addPlaceholder(const QString& number, const QDate& date)
-{
-    TestDb::exec(QStringLiteral("insert into 学生成绩表 (学号, 课程名, 成绩, 考试时间) values (%1, '0', 0, %2)")
-                     .arg(quote(number), quote(date.toString(QStringLiteral("yyyy-MM-dd")))));
-}
-
 int scoreRows(const QString& condition = QString())
 {
     return TestDb::count(condition.isEmpty() ? QStringLiteral("学生成绩表") : QStringLiteral("学生成绩表 where ") + condition);
 }
-
-template <typename T>
-T* c(QWidget* window, const char* name)
-{
-    return Gui::control<T>(window, QString::fromUtf8(name));
-}
-
-platform::Form* open(const QString& name)
-{
-    platform::Form* form = platform::Forms::open(name);
-    Gui::activate(form);
-    return form;
-}
-
-store::DataControl* rs(QWidget* window, const char* name) { return c<store::DataControl>(window, name); }
-QString panel(QWidget* window, int number)
-{
-    return window->findChild<QLabel*>(QStringLiteral("panel%1").arg(number))->text();
-}
-QString text(QWidget* window, const char* box) { return Gui::text(window, QString::fromUtf8(box)); }
-bool enabled(QWidget* window, const char* name) { return c<QWidget>(window, name)->isEnabled(); }
-bool locked(QWidget* window, const char* box) { return c<QLineEdit>(window, box)->isReadOnly(); }
-void press(QWidget* window, const char* button) { Gui::press(window, QString::fromUtf8(button)); }
-void type(QWidget* window, const char* box, const QString& value) { Gui::type(window, QString::fromUtf8(box), value); }
-void choose(QWidget* window, const char* option) { c<QRadioButton>(window, option)->setChecked(true); }
-void pick(QWidget* window, const char* combo, const QString& value) { c<store::DataCombo>(window, combo)->setText(value); }
-bool focused(QWidget* window, const char* name) { return QApplication::focusWidget() == c<QWidget>(window, name); }
 
 // The texts a grid shows in one field, row by row.
 QStringList column(store::DataControl* data, const QString& field)
@@ -133,24 +101,6 @@ QStringList gridRows(store::DataControl* data)
         out << cells.join('|');
     }
     return out;
-}
-
-QStringList shownCaptions(store::DataGrid* grid)
-{
-    QStringList captions;
-    for (int i = 0; i < grid->model()->columnCount(); ++i) {
-        const int logical = grid->horizontalHeader()->logicalIndex(i);
-        if (!grid->isColumnHidden(logical))
-            captions << grid->model()->headerData(logical, Qt::Horizontal).toString();
-    }
-    return captions;
-}
-
-void clickRow(store::DataGrid* grid, int row)
-{
-    const QRect cell = grid->visualRect(grid->model()->index(row, grid->horizontalHeader()->logicalIndex(0)));
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
-    Gui::settle();
 }
 
 bool editCell(store::DataControl* data, int row, const QString& field, const QVariant& value)
@@ -475,7 +425,7 @@ void tst_scores::searchByDepartmentAndClass()
 void tst_scores::placeholderRowsFoundByStudentOnly()
 {
     addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
-    addPlaceholder(QStringLiteral("2006001"), QDate(2006, 9, 1));
+    TestDb::addPlaceholderScore(QStringLiteral("2006001"), QDate(2006, 9, 1));
     platform::Form* w = open(QStringLiteral("frmchenggl"));
     type(w, "txtXh", QStringLiteral("2006001"));
     press(w, "cmdFind");
@@ -1051,7 +1001,7 @@ void summaryFixture()
     addScore(QStringLiteral("2006002"), QStringLiteral("体育"), 90.3, QDate(2007, 1, 10), kMaths, kMaths2003a, 1);
     addScore(QStringLiteral("2006003"), QStringLiteral("高等数学"), 90, QDate(2006, 6, 20), kComputing, kComputing2003a, 5);
     addScore(QStringLiteral("2006003"), QStringLiteral("线性代数"), 77, QDate(2007, 1, 12), kComputing, kComputing2003b, 3);
-    addPlaceholder(QStringLiteral("2006004"), QDate(2006, 9, 1));
+    TestDb::addPlaceholderScore(QStringLiteral("2006004"), QDate(2006, 9, 1));
     addScore(QStringLiteral("2006001"), QStringLiteral("今天的课"), 99, QDate::currentDate(), kComputing, kComputing2003a, 2);
 }
 

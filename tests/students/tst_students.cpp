@@ -1,3 +1,4 @@
+#include "support/Controls.h"
 #include "support/Gui.h"
 #include "support/PgProxy.h"
 #include "support/TestDb.h"
@@ -28,6 +29,7 @@
 using platform::MsgBox;
 using Answer = platform::MsgBox::Answer;
 using store::Sql::quote;
+using namespace Controls;
 
 namespace {
 
@@ -53,37 +55,6 @@ QVariant studentField(const QString& number, const QString& column)
 
 int rows(const QString& table) { return TestDb::count(table); }
 
-platform::Form* open(const QString& name)
-{
-    platform::Form* form = platform::Forms::open(name);
-    Gui::activate(form);
-    return form;
-}
-
-template <typename T>
-T* c(QWidget* window, const char* name)
-{
-    return Gui::control<T>(window, QString::fromUtf8(name));
-}
-
-store::DataControl* rs(QWidget* window, const char* name) { return c<store::DataControl>(window, name); }
-QString panel(QWidget* window, int number)
-{
-    return window->findChild<QLabel*>(QStringLiteral("panel%1").arg(number))->text();
-}
-QString text(QWidget* window, const char* box) { return Gui::text(window, QString::fromUtf8(box)); }
-bool locked(QWidget* window, const char* box)
-{
-    if (auto* line = window->findChild<QLineEdit*>(QString::fromUtf8(box)))
-        return line->isReadOnly();
-    return c<QPlainTextEdit>(window, box)->isReadOnly();
-}
-bool enabled(QWidget* window, const char* name) { return c<QWidget>(window, name)->isEnabled(); }
-void press(QWidget* window, const char* button) { Gui::press(window, QString::fromUtf8(button)); }
-void type(QWidget* window, const char* box, const QString& value) { Gui::type(window, QString::fromUtf8(box), value); }
-void choose(QWidget* window, const char* option) { c<QRadioButton>(window, option)->setChecked(true); }
-void pick(QWidget* window, const char* combo, const QString& value) { c<store::DataCombo>(window, combo)->setText(value); }
-
 QStringList fullNames(QWidget* window) { return { text(window, "txtYx"), text(window, "txtBj"), text(window, "txtXj") }; }
 
 // The student window, found a student by number.
@@ -103,21 +74,6 @@ void fillNewStudent(QWidget* add, const QString& number, const QString& name)
     pick(add, "dcbXj", QStringLiteral("在读"));
     pick(add, "dcbXueyuan", QStringLiteral("数学与统计学院"));
     pick(add, "dcbClass", QStringLiteral("数学2003级1班"));
-}
-
-void clickRow(store::DataGrid* grid, int row)
-{
-    const QRect cell = grid->visualRect(grid->model()->index(row, grid->horizontalHeader()->logicalIndex(0)));
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
-    Gui::settle();
-}
-
-QString longText(int length)
-{
-    QString out;
-    while (out.size() < length)
-        out += QStringLiteral("很长的文字O'Neil;");
-    return out.left(length);
 }
 
 } // namespace

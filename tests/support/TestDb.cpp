@@ -3,8 +3,10 @@
 #include "store/DbError.h"
 #include "store/Schema.h"
 #include "store/Setup.h"
+#include "store/Sql.h"
 
 #include <QCoreApplication>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
@@ -173,4 +175,10 @@ QVariant TestDb::value(const QString& statement)
 {
     const auto rows = admin().select(statement);
     return rows.rows.isEmpty() ? QVariant() : rows.rows[0].value(0);
+}
+
+void TestDb::addPlaceholderScore(const QString& number, const QDate& date)
+{
+    exec(QStringLiteral("insert into 学生成绩表 (学号, 课程名, 成绩, 考试时间) values (%1, '0', 0, %2)")
+             .arg(store::Sql::quote(number), store::Sql::quote(date.toString(QStringLiteral("yyyy-MM-dd")))));
 }

@@ -5,6 +5,8 @@
 #include <QString>
 #include <memory>
 
+class QDate;
+
 // The database of a test run: the data source "Orlenta" in an odbc.ini of the test's own
 // (ODBCSYSINI/ODBCINI), on the engine that ORLENTA_TEST_ENGINE names: a SQLite file through
 // the SQLite3 ODBC driver, or a database of its own on the suite's PostgreSQL cluster.
@@ -31,4 +33,7 @@ public:
     static int count(const QString& tableAndCondition);
     static void exec(const QString& statement);
     static QVariant value(const QString& statement);
+
+    // The score row the new-student window writes with every student: course 0, score 0, no codes.
+    static void addPlaceholderScore(const QString& number, const QDate& date);
 };

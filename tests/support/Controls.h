@@ -1,0 +1,53 @@
+#pragma once
+
+#include "Gui.h"
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+namespace platform {
+class Form;
+}
+namespace store {
+class DataControl;
+class DataGrid;
+}
+
+// The short forms the window tests are written in: controls named as in the window's code
+// (plain C strings), read and driven as a user would. On Gui, which does the work.
+namespace Controls {
+
+template <typename T>
+T* c(QWidget* window, const char* name)
+{
+    return Gui::control<T>(window, QString::fromUtf8(name));
+}
+
+// Opens a window as the main window does (loaded and shown) and makes it the active one.
+platform::Form* open(const QString& name);
+
+store::DataControl* rs(QWidget* window, const char* name);
+// The text of a status bar panel, counted from 1.
+QString panel(QWidget* window, int number);
+// The text of a box, of one line or several.
+QString text(QWidget* window, const char* box);
+bool locked(QWidget* window, const char* box);
+bool enabled(QWidget* window, const char* name);
+bool focused(QWidget* window, const char* name);
+
+void press(QWidget* window, const char* button);
+void type(QWidget* window, const char* box, const QString& value);
+void choose(QWidget* window, const char* option);
+// Types a text into a data combo, as choosing it from the list would.
+void pick(QWidget* window, const char* combo, const QString& value);
+
+// Clicks a row of a grid in its first shown column, which makes it the current row.
+void clickRow(store::DataGrid* grid, int row);
+// The captions of a grid's shown columns, in the order they are shown.
+QStringList shownCaptions(store::DataGrid* grid);
+
+// A text of `length` characters with quotes, a backslash and the pattern characters of like in it.
+QString longText(int length);
+
+} // namespace Controls
