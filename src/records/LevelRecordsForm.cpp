@@ -255,8 +255,8 @@ void LevelRecordsForm::cmdFind_Click()
     if (optXh->isChecked()) {
         try {
             searchRecordsOf(txtXh->text().trimmed());
-        } catch (const DbError&) {
-            notFound(txtXh);
+        } catch (const DbError& error) {
+            searchFailed(error, txtXh);
         }
     } else if (optXm->isChecked()) {
         try {
@@ -265,8 +265,8 @@ void LevelRecordsForm::cmdFind_Click()
             rs_Xinf->refresh();
             // Students of the same name: the first row the server returns.
             searchRecordsOf(store::displayText(rs_Xinf->field(QStringLiteral("学号"))).trimmed());
-        } catch (const DbError&) {
-            notFound(txtXm);
+        } catch (const DbError& error) {
+            searchFailed(error, txtXm);
         }
     } else {
         notFound(txtXh);
@@ -280,6 +280,18 @@ void LevelRecordsForm::searchRecordsOf(const QString& number)
     m_records->refresh();
     takeCurrentStudent();
     showCount();
+}
+
+void LevelRecordsForm::searchFailed(const DbError& error, QLineEdit* box)
+{
+    // A student without records is told as not found; a search the server could not answer is
+    // told as it is, and the box keeps what was typed for another try.
+    if (!error.isRefusal()) {
+        reportFailure(error.text());
+        stb->setText(3, QStringLiteral("0"));
+        return;
+    }
+    notFound(box);
 }
 
 void LevelRecordsForm::notFound(QLineEdit* box)

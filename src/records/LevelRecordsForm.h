@@ -13,6 +13,7 @@ class StatusPanels;
 }
 namespace store {
 class DataControl;
+class DbError;
 class DataGrid;
 class DatePicker;
 }
@@ -76,6 +77,7 @@ protected:
 private:
     void takeCurrentStudent();
     void showCount();
+    void searchFailed(const store::DbError& error, QLineEdit* box);
     void notFound(QLineEdit* box);
     void searchRecordsOf(const QString& number);
     void showBrowsing();

@@ -264,8 +264,8 @@ void frmchenggl::cmdFind_Click()
                 QStringLiteral("select * from 学生成绩表  where 班级号="), kAllClasses);
         else
             throw DbError(kNotFound); // no criterion chosen
-    } catch (const DbError&) {
-        searchFailed();
+    } catch (const DbError& error) {
+        searchFailed(error);
     }
 }
 
@@ -319,16 +319,26 @@ void frmchenggl::findByCode(DataControl* list, store::DataCombo* combo, const QS
     showCount();
 }
 
-void frmchenggl::searchFailed()
+void frmchenggl::searchFailed(const DbError& error)
 {
-    MsgBox::show(kNotFound, QStringLiteral("提示"), MsgBox::Icon::Information);
+    // Nothing found is told as such; a search the server could not answer is told as it is.
+    if (error.isRefusal())
+        MsgBox::show(kNotFound, QStringLiteral("提示"), MsgBox::Icon::Information);
+    else
+        reportFailure(error.text());
     enableManagement(false);
-    rs_Kj->setRecordSource(QStringLiteral("select * from 学生成绩表  where 学号=") + Sql::quote(QString()));
-    rs_Kj->refresh();
     stb->setText(3, QStringLiteral("0"));
     txtXuehao->clear();
     famCx->txtXm->clear();
     famCx->txtXm->setFocus();
+    try {
+        rs_Kj->setRecordSource(QStringLiteral("select * from 学生成绩表  where 学号=") + Sql::quote(QString()));
+        rs_Kj->refresh();
+    } catch (const DbError&) {
+        if (error.isRefusal())
+            throw;
+        // The server is gone: that has been told once.
+    }
 }
 
 void frmchenggl::abandonAdd()
@@ -401,8 +411,8 @@ void frmchenggl::cmdUpgrate_Click()
             saveEdit();
         else
             saveAdd();
-    } catch (const DbError&) {
-        saveFailed();
+    } catch (const DbError& error) {
+        saveFailed(error);
     }
 }
 
@@ -470,9 +480,14 @@ void frmchenggl::saveAdd()
     cmdAdd->setFocus();
 }
 
-void frmchenggl::saveFailed()
+void frmchenggl::saveFailed(const DbError& error)
 {
-    MsgBox::show(QStringLiteral("此操作不支持保存功能!"), QStringLiteral("注意"), MsgBox::Icon::Information);
+    // A score the table refuses takes the window's own message. A lost server, or a write whose
+    // outcome is unknown, is told as it is: "not supported" would say that nothing was stored.
+    if (error.isRefusal())
+        MsgBox::show(QStringLiteral("此操作不支持保存功能!"), QStringLiteral("注意"), MsgBox::Icon::Information);
+    else
+        reportFailure(error.text());
     m_adding = false;
     cmdUpgrate->setEnabled(false);
     cmdAdd->setEnabled(true);
@@ -481,7 +496,13 @@ void frmchenggl::saveFailed()
     cmdDelet->setEnabled(true);
     cmdClear->setEnabled(false);
     rs_Kj->cancel();
-    rs_Kj->refresh();
+    try {
+        rs_Kj->refresh();
+    } catch (const DbError&) {
+        if (error.isRefusal())
+            throw;
+        // The server is gone: that has been told once.
+    }
 }
 
 void frmchenggl::cmdDelet_Click()

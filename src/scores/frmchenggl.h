@@ -15,6 +15,7 @@ class StatusPanels;
 namespace store {
 class DataCombo;
 class DataControl;
+class DbError;
 class DataGrid;
 class DatePicker;
 }
@@ -56,11 +57,11 @@ private:
     void findByName();
     void findByCode(store::DataControl* list, store::DataCombo* combo, const QString& lookUpHead,
         const QString& codeField, const QString& scoresHead, const QString& listStatement);
-    void searchFailed();
+    void searchFailed(const store::DbError& error);
     void abandonAdd();
     void saveEdit();
     void saveAdd();
-    void saveFailed();
+    void saveFailed(const store::DbError& error);
     void leaveAdding();
 
     store::DataControl* rs_Kj;

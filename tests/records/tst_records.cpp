@@ -1,5 +1,6 @@
 #include "support/Controls.h"
 #include "support/Gui.h"
+#include "support/PgProxy.h"
 #include "support/TestDb.h"
 
 #include "platform/Forms.h"
@@ -25,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QToolBar>
 
@@ -262,6 +264,8 @@ private Q_SLOTS:
     void searchAbandonsAPendingRecord();
     void awkwardInputIsKeptWhole_data() { DESIGN_DATA }
     void awkwardInputIsKeptWhole();
+    void serverRestartAndOutage_data() { DESIGN_DATA }
+    void serverRestartAndOutage();
     void newStudentIsFoundThroughThePlaceholder();
 
     // Status changes.
@@ -829,6 +833,73 @@ void tst_records::awkwardInputIsKeptWhole()
     QCOMPARE(TestDb::value(QStringLiteral("select max(length(备注)) from ") + d.records).toInt(), 10000);
     QCOMPARE(grid(w)->model()->rowCount(), 3);
     QCOMPARE(cell(grid(w), 1, QStringLiteral("备注")), awkward());
+}
+
+void tst_records::serverRestartAndOutage()
+{
+    FETCH_DESIGN
+    if (TestDb::engine() != store::Engine::PostgreSQL)
+        QSKIP("a server to lose: the SQLite file has none");
+    addRecord(d.records, QStringLiteral("2006001"), 1, QStringLiteral("2005-5-9"), QStringLiteral("a"));
+    addRecord(d.records, QStringLiteral("2006002"), 2, QStringLiteral("2005-5-9"), QStringLiteral("b"));
+    PgProxy proxy(TestDb::pgSocketFile());
+    TestDb::addProxySource(QStringLiteral("Orlenta"), proxy.port());
+    auto restore = qScopeGuard([] {
+        platform::Forms::discardAll();
+        TestDb::restoreSources();
+    });
+    platform::Form* w = open(window);
+    const QString lost = QStringLiteral("与数据库服务器的连接已断开");
+    auto addOne = [&](const QString& memo) {
+        press(w, "cmdAdd");
+        c<store::DatePicker>(w, "dpkAd")->setValue(QDate(2006, 5, 9));
+        type(w, "txtMemo", memo);
+        press(w, "cmdUpgrate");
+    };
+    auto stored = [&](const QString& memo) { return rows(d.records + QStringLiteral(" where 备注=") + store::Sql::quote(memo)); };
+
+    // A server restart between two actions goes unnoticed; the save is written once.
+    proxy.cutAll();
+    findNumber(w, QStringLiteral("2006002"));
+    QVERIFY2(Gui::boxes().isEmpty(), qPrintable(Gui::boxTexts().join('|')));
+    QCOMPARE(panel(w, 3), QStringLiteral("1"));
+    clickRow(c<store::DataGrid>(w, d.levelGrid.toUtf8().constData()), 1);
+    proxy.cutAll();
+    addOne(QStringLiteral("重启之后"));
+    QCOMPARE(Gui::boxTexts().last(), QStringLiteral("保存成功!"));
+    QCOMPARE(stored(QStringLiteral("重启之后")), 1);
+
+    // The server is down: told in Chinese, nothing written, the window still answers.
+    proxy.refuse(true);
+    proxy.cutAll();
+    // One message each, and it is the true one, not "抱歉,没有该生信息!".
+    const auto toldOnce = [&](int before) {
+        QCOMPARE(Gui::boxes().size(), before + 1);
+        QVERIFY2(Gui::boxTexts().last().startsWith(lost), qPrintable(Gui::boxTexts().last()));
+    };
+    int before = Gui::boxes().size();
+    addOne(QStringLiteral("服务器停了"));
+    toldOnce(before + 1); // after "现在可以为该生添加新记录!"
+    before = Gui::boxes().size();
+    findNumber(w, QStringLiteral("2006001"));
+    toldOnce(before);
+    QCOMPARE(Gui::boxTexts().count(QStringLiteral("保存成功!")), 1);
+
+    // Back again: the next search works, and the save that failed was never written.
+    proxy.refuse(false);
+    findNumber(w, QStringLiteral("2006001"));
+    QCOMPARE(panel(w, 3), QStringLiteral("1"));
+    QCOMPARE(stored(QStringLiteral("服务器停了")), 0);
+
+    // The reply to a committed insert is lost: the outcome is told as unknown, the record is
+    // stored once and a new search shows it.
+    proxy.loseReplyTo("INSERT INTO " + d.records.toUtf8());
+    addOne(QStringLiteral("回复丢了"));
+    QVERIFY2(Gui::boxTexts().last().startsWith(QStringLiteral("保存时与数据库服务器的连接断开了")), qPrintable(Gui::boxTexts().last()));
+    QCOMPARE(stored(QStringLiteral("回复丢了")), 1);
+    findNumber(w, QStringLiteral("2006001"));
+    QCOMPARE(panel(w, 3), QStringLiteral("2"));
+    QCOMPARE(stored(QStringLiteral("回复丢了")), 1);
 }
 
 void tst_records::newStudentIsFoundThroughThePlaceholder()

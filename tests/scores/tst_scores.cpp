@@ -1,5 +1,6 @@
 #include "support/Controls.h"
 #include "support/Gui.h"
+#include "support/PgProxy.h"
 #include "support/TestDb.h"
 
 #include "platform/Forms.h"
@@ -23,6 +24,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QToolBar>
 
@@ -211,6 +213,7 @@ private Q_SLOTS:
     void editChangesOnlyScoreAndDate();
     void editThroughTheCellEditors();
     void deleteAsksFirst();
+    void serverRestartAndOutage();
 
     void courseWindowStates();
     void courseWindowRefusalsKeepTheRowPending();
@@ -832,6 +835,74 @@ void tst_scores::deleteAsksFirst()
     press(w, "cmdDelet");
     QCOMPARE(Gui::boxTexts().size(), shown + 1); // the question only
     QCOMPARE(scoreRows(), 2);
+}
+
+void tst_scores::serverRestartAndOutage()
+{
+    if (TestDb::engine() != store::Engine::PostgreSQL)
+        QSKIP("a server to lose: the SQLite file has none");
+    scoreFixture();
+    PgProxy proxy(TestDb::pgSocketFile());
+    TestDb::addProxySource(QStringLiteral("Orlenta"), proxy.port());
+    auto restore = qScopeGuard([] {
+        platform::Forms::discardAll();
+        TestDb::restoreSources();
+    });
+    platform::Form* w = open(QStringLiteral("frmchenggl"));
+    const QString lost = QStringLiteral("与数据库服务器的连接已断开");
+
+    // The server restarts between two actions: the search and the save simply work, and the
+    // save is written once.
+    proxy.cutAll();
+    type(w, "txtXh", QStringLiteral("2006001"));
+    press(w, "cmdFind");
+    QVERIFY2(Gui::boxes().isEmpty(), qPrintable(Gui::boxTexts().join('|')));
+    QCOMPARE(panel(w, 3), QStringLiteral("2"));
+    proxy.cutAll();
+    fillScore(w, QStringLiteral("大学物理"), QStringLiteral("60"), QDate(2007, 6, 26));
+    press(w, "cmdUpgrate");
+    QCOMPARE(Gui::boxTexts().last(), QStringLiteral("保存成功!"));
+    QCOMPARE(scoreRows(QStringLiteral("课程名='大学物理'")), 1);
+
+    // The server is down: a save and a search are told so in Chinese, once each and truly (not
+    // "此操作不支持保存功能!" nor "没有有效记录!"), nothing is written, and the window stays usable.
+    fillScore(w, QStringLiteral("软件工程"), QStringLiteral("70"), QDate(2007, 6, 27));
+    proxy.refuse(true);
+    proxy.cutAll();
+    const auto toldOnce = [&](int before) {
+        QVERIFY2(Gui::boxes().size() == before + 1, qPrintable(Gui::boxTexts().join('|')));
+        QVERIFY2(Gui::boxTexts().last().startsWith(lost), qPrintable(Gui::boxTexts().last()));
+    };
+    int before = Gui::boxes().size();
+    press(w, "cmdUpgrate");
+    toldOnce(before);
+    QCOMPARE(buttons(w), kBrowsing);
+    before = Gui::boxes().size();
+    type(w, "txtXh", QStringLiteral("2006003"));
+    press(w, "cmdFind");
+    toldOnce(before);
+    QCOMPARE(Gui::boxTexts().count(QStringLiteral("保存成功!")), 1);
+
+    // Back again: the next search works without restarting anything.
+    proxy.refuse(false);
+    type(w, "txtXh", QStringLiteral("2006003"));
+    press(w, "cmdFind");
+    QCOMPARE(panel(w, 3), QStringLiteral("1"));
+    QCOMPARE(scoreRows(QStringLiteral("课程名='软件工程'")), 0);
+
+    // The reply to a committed insert is lost: the user is told the outcome is unknown, the
+    // row is stored once, and a new search shows it.
+    fillScore(w, QStringLiteral("软件工程"), QStringLiteral("71"), QDate(2007, 6, 28));
+    proxy.loseReplyTo("INSERT INTO 学生成绩表");
+    before = Gui::boxes().size();
+    press(w, "cmdUpgrate");
+    QCOMPARE(Gui::boxes().size(), before + 1);
+    QVERIFY2(Gui::boxTexts().last().startsWith(QStringLiteral("保存时与数据库服务器的连接断开了")), qPrintable(Gui::boxTexts().last()));
+    QCOMPARE(scoreRows(QStringLiteral("课程名='软件工程'")), 1);
+    type(w, "txtXh", QStringLiteral("2006003"));
+    press(w, "cmdFind");
+    QCOMPARE(panel(w, 3), QStringLiteral("2"));
+    QCOMPARE(scoreRows(QStringLiteral("课程名='软件工程'")), 1);
 }
 
 // ---- course window ------------------------------------------------------------------------
