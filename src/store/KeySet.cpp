@@ -221,13 +221,17 @@ QString KeySet::rangeStatement(Segment segment, const Range& range, int limit, i
         return QStringLiteral("(%1, %2)%3(%4, %5)")
             .arg(m_plan.sortExpr, m_plan.keyExpr, op, Sql::literal(sort, sortType), Sql::literal(key, keyType));
     };
-    QString order;
-    switch (segment) {
-    case Segment::KeyOnly:
+    // Within a segment ordered by the key alone, the range is a range of keys.
+    const auto keysBetween = [&] {
         if (range.after)
             conditions << m_plan.keyExpr + after + Sql::literal(range.afterKey, keyType);
         if (range.before)
             conditions << m_plan.keyExpr + before + Sql::literal(range.beforeKey, keyType);
+    };
+    QString order;
+    switch (segment) {
+    case Segment::KeyOnly:
+        keysBetween();
         order = m_plan.keyExpr + direction;
         break;
     case Segment::Values:
@@ -241,10 +245,7 @@ QString KeySet::rangeStatement(Segment segment, const Range& range, int limit, i
         break;
     case Segment::Nulls:
         conditions << m_plan.sortExpr + QStringLiteral(" IS NULL");
-        if (range.after)
-            conditions << m_plan.keyExpr + after + Sql::literal(range.afterKey, keyType);
-        if (range.before)
-            conditions << m_plan.keyExpr + before + Sql::literal(range.beforeKey, keyType);
+        keysBetween();
         order = m_plan.keyExpr + direction;
         break;
     }
