@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QTest>
 #include <QToolBar>
 
@@ -113,6 +114,7 @@ private Q_SLOTS:
     void emptyPasswordQuestion();
     void nextSignInUsesTheNewPassword();
     void refusedPasswordWriteClaimsNoSuccess();
+    void addingWhileAnotherUserWritesIsToldBusy();
     void keyboard();
     void textsAreTakenWholeAndWithoutNul();
     void screens();
@@ -432,6 +434,36 @@ void tst_accounts::refusedPasswordWriteClaimsNoSuccess()
     QCOMPARE(Gui::boxes().size(), 3);
     QVERIFY(!Gui::boxTexts().contains(QStringLiteral("密码更新成功!")));
     QCOMPARE(TestDb::count(QStringLiteral("管理员身份认证表")), 1);
+}
+
+void tst_accounts::addingWhileAnotherUserWritesIsToldBusy()
+{
+    if (TestDb::engine() != store::Engine::SQLite)
+        QSKIP("the SQLite file's write lock: PostgreSQL locks rows, not the database");
+    // The program's sessions wait a moment for another writer instead of 30 s.
+    qputenv("ORLENTA_SQLITE_BUSY_MS", "200");
+    auto restore = qScopeGuard([] {
+        platform::Forms::discardAll();
+        qunsetenv("ORLENTA_SQLITE_BUSY_MS");
+    });
+    platform::Form* gly = openGly();
+    platform::Form* add = openAdd(gly);
+    // Another workstation holds the write lock past the wait.
+    auto other = TestDb::openAnother();
+    other->begin();
+    fillIn(add, QStringLiteral("新人"), QStringLiteral("p"), 1);
+    Gui::press(add, QStringLiteral("cmdSave"));
+    QVERIFY2(Gui::boxes().size() == 2, qPrintable(Gui::boxTexts().join('|')));
+    QVERIFY2(Gui::boxTexts().last().startsWith(QStringLiteral("数据库正被其他用户写入，等待超时")),
+        qPrintable(Gui::boxTexts().last()));
+    QCOMPARE(TestDb::count(QStringLiteral("管理员身份认证表")), 1);
+
+    // The other writer is done: the same form is saved, once.
+    other->rollback();
+    QCOMPARE(Gui::text(add, QStringLiteral("txtName")), QStringLiteral("新人"));
+    Gui::press(add, QStringLiteral("cmdSave"));
+    QCOMPARE(TestDb::count(QStringLiteral("管理员身份认证表 where name='新人'")), 1);
+    QCOMPARE(Gui::loadedWindows(), QStringList { QStringLiteral("frmGly") });
 }
 
 void tst_accounts::textsAreTakenWholeAndWithoutNul()
