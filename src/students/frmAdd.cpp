@@ -266,7 +266,8 @@ void frmAdd::cmdSave_Click()
             }
         }
         MsgBox::show(text);
-        m_lossTold = !error.isRefusal();
+        m_lossTold
+            = error.kind() == DbError::Kind::ConnectionLost || error.kind() == DbError::Kind::OutcomeUnknown;
         if (m_lossTold)
             owner->serverLossTold();
         try {

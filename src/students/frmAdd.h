@@ -34,7 +34,7 @@ private:
     frmsinfgl* studentWindow();
     void resetPendingRows(frmsinfgl* owner);
 
-    bool m_lossTold = false; // a save failed for no refusal (the server lost, say), and that was told
+    bool m_lossTold = false; // a save could not reach the server, and that was told
 
     store::DataControl* rs_Xj;
     store::DataControl* rs_Bj;
