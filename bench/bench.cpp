@@ -806,7 +806,9 @@ int soakWriter(int writer)
         } catch (const store::DbError& error) {
             status.cancel();
             student.cancel();
-            if (error.text().contains(QStringLiteral("其他用户")))
+            // A conflict is a refusal (the row changed meanwhile); a wait for another writer
+            // that ran out is a failure.
+            if (error.isRefusal() && error.text().contains(QStringLiteral("其他用户")))
                 ++refused;
             else {
                 ++failed;

@@ -137,7 +137,8 @@ void frmXjgl::optXh_Click()
 
 void frmXjgl::cmdFind_Click()
 {
-    writePendingEdit();
+    if (!writePendingEdit())
+        return;
     if (optDate->isChecked()) {
         // Both ends are whole days and belong to the range.
         rs_Xueji->setRecordSource(kChanges + QStringLiteral("where 记录时间 between ")
@@ -160,15 +161,18 @@ void frmXjgl::cmdFind_Click()
 
 // A cell edited in the grid is written when the user leaves its row; a search or closing the
 // window writes it too, rather than dropping it with the rows. A refused write is told, and the
-// row shows its stored values again.
-void frmXjgl::writePendingEdit()
+// row shows its stored values again. False when the server could not be asked: that has been
+// told, and a search would only tell it again.
+bool frmXjgl::writePendingEdit()
 {
     if (rs_Xueji->editMode() == DataControl::EditMode::None)
-        return;
+        return true;
     try {
         rs_Xueji->update();
     } catch (const store::DbError& error) {
         rs_Xueji->cancel();
         MsgBox::show(error.text());
+        return error.isRefusal();
     }
+    return true;
 }

@@ -31,7 +31,7 @@ public:
 
 private:
     void search(const QString& statement);
-    void writePendingEdit();
+    bool writePendingEdit();
 
     store::DataControl* rs_Xueji;
 

@@ -15,12 +15,22 @@ namespace {
 bool write(QLineEdit* newPassword, store::DataControl* row, const QString& field)
 {
     try {
+        // A read the server could not answer (it was down) left the account unread: it is read
+        // again first.
+        if (!row->isOpen())
+            row->refresh();
         row->setField(field, newPassword->text().trimmed());
         row->update();
     } catch (const store::DbError& error) {
         platform::Form::reportFailure(error.text());
         row->cancel();
-        row->refresh();
+        try {
+            row->refresh();
+        } catch (const store::DbError&) {
+            if (error.isRefusal())
+                throw;
+            // The server is gone: that has been told once.
+        }
         return false;
     }
     row->refresh();

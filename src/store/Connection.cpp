@@ -96,6 +96,23 @@ bool isBusy(const QSqlError& error)
         || error.databaseText().contains(QLatin1String("locked"), Qt::CaseInsensitive);
 }
 
+// A failure of a SQLite statement: the wait for another writer ran out, or a refusal.
+DbError failureOf(const QSqlError& error)
+{
+    if (isBusy(error))
+        return DbError(withDetail(kBusy, errorText(error)), DbError::Kind::Busy);
+    return DbError(errorText(error));
+}
+
+// How long a SQLite session waits for another writer before it gives up: 30 s, or the
+// milliseconds ORLENTA_SQLITE_BUSY_MS names when a session opens (tests shorten the wait).
+int sqliteBusyMs()
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("ORLENTA_SQLITE_BUSY_MS", &ok);
+    return ok && ms >= 0 ? ms : 30000;
+}
+
 QVariant normalise(const QVariant& value, std::optional<ColumnType> type)
 {
     if (value.isNull())
@@ -202,7 +219,7 @@ void Connection::open()
         m_sqliteFile = target.sqliteFile;
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(target.sqliteFile);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=30000"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(sqliteBusyMs()));
         if (!db.open())
             throw DbError(errorText(db.lastError()));
         // Readers never block writers in WAL mode, so a window left open blocks nobody.
@@ -325,7 +342,7 @@ QSqlQuery Connection::exec(const QString& statement)
             error = query.lastError();
         } // the failed query goes before the session may be opened anew
         if (m_engine == Engine::SQLite)
-            throw DbError(isBusy(error) ? withDetail(kBusy, errorText(error)) : errorText(error));
+            throw failureOf(error);
         recover(errorText(error), kind, retried);
     }
 }
@@ -345,7 +362,9 @@ bool Connection::selectDirectly(const QString& statement, Rows& out)
         const QString message = QString::fromUtf8(sqlite3_errmsg(lite));
         sqlite3_finalize(st);
         const int primary = code & 0xff;
-        return DbError(primary == SQLITE_BUSY || primary == SQLITE_LOCKED ? withDetail(kBusy, message) : message);
+        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+            return DbError(withDetail(kBusy, message), DbError::Kind::Busy);
+        return DbError(message);
     };
     if (const int rc = sqlite3_prepare_v2(lite, text.constData(), int(text.size()), &st, nullptr); rc != SQLITE_OK)
         throw failure(rc);
@@ -482,7 +501,7 @@ void Connection::begin()
         if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
             m_transactionDepth = 0;
             const QSqlError error = query.lastError();
-            throw DbError(isBusy(error) ? withDetail(kBusy, errorText(error)) : errorText(error));
+            throw failureOf(error);
         }
         return;
     }
@@ -502,9 +521,9 @@ void Connection::commit()
     if (m_engine == Engine::SQLite) {
         QSqlQuery query(db);
         if (!query.exec(QStringLiteral("COMMIT"))) {
-            const QString text = errorText(query.lastError());
+            const DbError failure = failureOf(query.lastError());
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-            throw DbError(text);
+            throw failure;
         }
         return;
     }

@@ -14,6 +14,7 @@ public:
         Refused,        // the database or the store refused the operation; nothing was written
         ConnectionLost, // the session with the server is gone; nothing was written
         OutcomeUnknown, // the session went while a write was on its way: it may or may not be stored
+        Busy,           // another user held the SQLite file for writing past the wait; nothing was written
     };
 
     explicit DbError(const QString& text, Kind kind = Kind::Refused)
@@ -24,8 +25,8 @@ public:
     }
     const QString& text() const { return m_text; }
     Kind kind() const { return m_kind; }
-    // A refusal may be explained by the window (a name taken, say); the loss of the session and
-    // a write of unknown outcome are told as they are.
+    // A refusal may be explained by the window (a name taken, say); the loss of the session, a
+    // write of unknown outcome and a database busy with another writer are told as they are.
     bool isRefusal() const { return m_kind == Kind::Refused; }
 
 private:

@@ -159,7 +159,9 @@ void frmAdd::Form_Unload()
             }
         }
     } catch (const DbError& error) {
-        reportFailure(error.text());
+        // After a save that could not reach the server, the same loss is not told twice.
+        if (!m_lossTold || error.isRefusal())
+            reportFailure(error.text());
     }
     // Shown whatever happened above: the student window is the one that is left.
     platform::Forms::show(QStringLiteral("frmsinfgl"));
@@ -264,6 +266,10 @@ void frmAdd::cmdSave_Click()
             }
         }
         MsgBox::show(text);
+        m_lossTold
+            = error.kind() == DbError::Kind::ConnectionLost || error.kind() == DbError::Kind::OutcomeUnknown;
+        if (m_lossTold)
+            owner->serverLossTold();
         try {
             for (DataControl* rs : { owner->rs_Sinf, owner->rs_chufa, owner->rs_award, owner->rs_chengji }) {
                 rs->cancel();

@@ -34,6 +34,8 @@ private:
     frmsinfgl* studentWindow();
     void resetPendingRows(frmsinfgl* owner);
 
+    bool m_lossTold = false; // a save could not reach the server, and that was told
+
     store::DataControl* rs_Xj;
     store::DataControl* rs_Bj;
     store::DataControl* rs_Yx;

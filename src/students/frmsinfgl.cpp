@@ -33,6 +33,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <utility>
 
 using platform::MsgBox;
 using store::DataControl;
@@ -266,7 +267,16 @@ void frmsinfgl::Form_Load()
 
 void frmsinfgl::Form_Activate()
 {
-    rs_Sinf->refresh();
+    const bool lossTold = std::exchange(m_lossTold, false);
+    try {
+        rs_Sinf->refresh();
+    } catch (const DbError& error) {
+        if (error.isRefusal() || !lossTold)
+            throw;
+        // Still gone, and already told: no student is shown until the next search.
+        clearFullNames();
+        return;
+    }
     dpkBarth->setValue(QDate::currentDate());
     showFullNamesOrNone();
 }

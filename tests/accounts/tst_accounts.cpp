@@ -1,4 +1,5 @@
 #include "support/Gui.h"
+#include "support/PgProxy.h"
 #include "support/TestDb.h"
 
 #include "platform/Forms.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QTest>
 #include <QToolBar>
 
@@ -113,6 +115,9 @@ private Q_SLOTS:
     void emptyPasswordQuestion();
     void nextSignInUsesTheNewPassword();
     void refusedPasswordWriteClaimsNoSuccess();
+    void gridUpdateWithoutTheServer();
+    void passwordChangeWithoutTheServer();
+    void addingWhileAnotherUserWritesIsToldBusy();
     void keyboard();
     void textsAreTakenWholeAndWithoutNul();
     void screens();
@@ -432,6 +437,143 @@ void tst_accounts::refusedPasswordWriteClaimsNoSuccess()
     QCOMPARE(Gui::boxes().size(), 3);
     QVERIFY(!Gui::boxTexts().contains(QStringLiteral("密码更新成功!")));
     QCOMPARE(TestDb::count(QStringLiteral("管理员身份认证表")), 1);
+}
+
+namespace {
+
+const QString kLost = QStringLiteral("与数据库服务器的连接已断开");
+const QString kUnknown = QStringLiteral("保存时与数据库服务器的连接断开了");
+
+// The program reaches the server through `proxy` until the guard goes.
+auto throughProxy(PgProxy& proxy)
+{
+    TestDb::addProxySource(QStringLiteral("Orlenta"), proxy.port());
+    return qScopeGuard([] {
+        platform::Forms::discardAll();
+        TestDb::restoreSources();
+    });
+}
+
+} // namespace
+
+void tst_accounts::gridUpdateWithoutTheServer()
+{
+    if (TestDb::engine() != store::Engine::PostgreSQL)
+        QSKIP("a server to lose: the SQLite file has none");
+    addAccount(QStringLiteral("teacher"), QStringLiteral("old"), QStringLiteral("一般用户"));
+    PgProxy proxy(TestDb::pgSocketFile());
+    auto restore = throughProxy(proxy);
+    platform::Form* gly = openGly();
+    store::DataControl* rs = accounts(gly);
+
+    // The server restarts between the edit and 更新: stored, and told so.
+    Gui::press(gly, QStringLiteral("cmdEdit"));
+    QVERIFY(editCell(rs, rowOf(rs, "teacher"), "pwd", "p1"));
+    proxy.cutAll();
+    Gui::press(gly, QStringLiteral("cmdUpdate"));
+    QCOMPARE(Gui::boxTexts().last(), QStringLiteral("更新成功!"));
+    QCOMPARE(stored("pwd", QStringLiteral("teacher")).toString(), QStringLiteral("p1"));
+
+    // The server is down: told once (the accounts cannot be read again either), nothing stored.
+    Gui::press(gly, QStringLiteral("cmdEdit"));
+    QVERIFY(editCell(rs, rowOf(rs, "teacher"), "pwd", "p2"));
+    proxy.refuse(true);
+    proxy.cutAll();
+    const int before = Gui::boxes().size();
+    Gui::press(gly, QStringLiteral("cmdUpdate"));
+    QVERIFY2(Gui::boxes().size() == before + 1, qPrintable(Gui::boxTexts().join('|')));
+    QVERIFY2(Gui::boxTexts().last().startsWith(kLost), qPrintable(Gui::boxTexts().last()));
+    QCOMPARE(stored("pwd", QStringLiteral("teacher")).toString(), QStringLiteral("p1"));
+
+    // Back again: 取消 reads the accounts, and the next update is stored.
+    proxy.refuse(false);
+    Gui::answer(Answer::Yes);
+    Gui::press(gly, QStringLiteral("cmdCancel"));
+    QCOMPARE(rs->recordCount(), 2);
+    Gui::press(gly, QStringLiteral("cmdEdit"));
+    QVERIFY(editCell(rs, rowOf(rs, "teacher"), "pwd", "p3"));
+    Gui::press(gly, QStringLiteral("cmdUpdate"));
+    QCOMPARE(Gui::boxTexts().last(), QStringLiteral("更新成功!"));
+    QCOMPARE(stored("pwd", QStringLiteral("teacher")).toString(), QStringLiteral("p3"));
+
+    // The reply to a stored update is lost: its outcome is told unknown, never as a success,
+    // and the grid reads what the table holds.
+    Gui::press(gly, QStringLiteral("cmdEdit"));
+    QVERIFY(editCell(rs, rowOf(rs, "teacher"), "pwd", "p4"));
+    proxy.loseReplyTo("UPDATE 管理员身份认证表");
+    const int successes = Gui::boxTexts().count(QStringLiteral("更新成功!"));
+    Gui::press(gly, QStringLiteral("cmdUpdate"));
+    QVERIFY2(Gui::boxTexts().last().startsWith(kUnknown), qPrintable(Gui::boxTexts().last()));
+    QCOMPARE(Gui::boxTexts().count(QStringLiteral("更新成功!")), successes);
+    QCOMPARE(stored("pwd", QStringLiteral("teacher")).toString(), QStringLiteral("p4"));
+    QCOMPARE(rs->valueAt(rowOf(rs, "teacher"), rs->fieldIndex(QStringLiteral("pwd"))).toString(), QStringLiteral("p4"));
+}
+
+void tst_accounts::passwordChangeWithoutTheServer()
+{
+    if (TestDb::engine() != store::Engine::PostgreSQL)
+        QSKIP("a server to lose: the SQLite file has none");
+    addAccount(QStringLiteral("teacher"), QStringLiteral("old"), QStringLiteral("一般用户"));
+    PgProxy proxy(TestDb::pgSocketFile());
+    auto restore = throughProxy(proxy);
+    platform::Form* window = openPassword(QStringLiteral("teacher"));
+
+    // The server is down: told once, no success, nothing stored, the window stays.
+    proxy.refuse(true);
+    proxy.cutAll();
+    setPasswords(window, QStringLiteral("new"), QStringLiteral("new"));
+    Gui::press(window, QStringLiteral("cmdYes"));
+    QVERIFY2(Gui::boxes().size() == 1, qPrintable(Gui::boxTexts().join('|')));
+    QVERIFY2(Gui::boxTexts().last().startsWith(kLost), qPrintable(Gui::boxTexts().last()));
+    QCOMPARE(stored("pwd", QStringLiteral("teacher")).toString(), QStringLiteral("old"));
+    QCOMPARE(Gui::loadedWindows(), QStringList { QStringLiteral("frmputong") });
+
+    // The reply to the stored password is lost: told unknown, not as a success.
+    proxy.refuse(false);
+    proxy.loseReplyTo("UPDATE 管理员身份认证表");
+    setPasswords(window, QStringLiteral("new"), QStringLiteral("new"));
+    Gui::press(window, QStringLiteral("cmdYes"));
+    QVERIFY2(Gui::boxes().size() == 2, qPrintable(Gui::boxTexts().join('|')));
+    QVERIFY2(Gui::boxTexts().last().startsWith(kUnknown), qPrintable(Gui::boxTexts().last()));
+    QCOMPARE(stored("pwd", QStringLiteral("teacher")).toString(), QStringLiteral("new"));
+
+    // The server restarts: the next change is stored and the window closes.
+    proxy.cutAll();
+    setPasswords(window, QStringLiteral("newer"), QStringLiteral("newer"));
+    Gui::press(window, QStringLiteral("cmdYes"));
+    QCOMPARE(Gui::boxTexts().last(), QStringLiteral("密码更新成功!"));
+    QCOMPARE(stored("pwd", QStringLiteral("teacher")).toString(), QStringLiteral("newer"));
+    QCOMPARE(Gui::loadedWindows(), QStringList { QStringLiteral("frmmain") });
+}
+
+void tst_accounts::addingWhileAnotherUserWritesIsToldBusy()
+{
+    if (TestDb::engine() != store::Engine::SQLite)
+        QSKIP("the SQLite file's write lock: PostgreSQL locks rows, not the database");
+    // The program's sessions wait a moment for another writer instead of 30 s.
+    qputenv("ORLENTA_SQLITE_BUSY_MS", "200");
+    auto restore = qScopeGuard([] {
+        platform::Forms::discardAll();
+        qunsetenv("ORLENTA_SQLITE_BUSY_MS");
+    });
+    platform::Form* gly = openGly();
+    platform::Form* add = openAdd(gly);
+    // Another workstation holds the write lock past the wait.
+    auto other = TestDb::openAnother();
+    other->begin();
+    fillIn(add, QStringLiteral("新人"), QStringLiteral("p"), 1);
+    Gui::press(add, QStringLiteral("cmdSave"));
+    QVERIFY2(Gui::boxes().size() == 2, qPrintable(Gui::boxTexts().join('|')));
+    QVERIFY2(Gui::boxTexts().last().startsWith(QStringLiteral("数据库正被其他用户写入，等待超时")),
+        qPrintable(Gui::boxTexts().last()));
+    QCOMPARE(TestDb::count(QStringLiteral("管理员身份认证表")), 1);
+
+    // The other writer is done: the same form is saved, once.
+    other->rollback();
+    QCOMPARE(Gui::text(add, QStringLiteral("txtName")), QStringLiteral("新人"));
+    Gui::press(add, QStringLiteral("cmdSave"));
+    QCOMPARE(TestDb::count(QStringLiteral("管理员身份认证表 where name='新人'")), 1);
+    QCOMPARE(Gui::loadedWindows(), QStringList { QStringLiteral("frmGly") });
 }
 
 void tst_accounts::textsAreTakenWholeAndWithoutNul()

@@ -274,6 +274,7 @@ private Q_SLOTS:
     void statusByNumber();
     void statusFullNameIsReadOnly();
     void statusGridEditWritesOnlyTheChangeRow();
+    void statusEditWithoutTheServer();
 
     // User-defined query.
     void queryWindowOpens();
@@ -1085,6 +1086,67 @@ void tst_records::statusFullNameIsReadOnly()
     w->close();
     Gui::settle();
     QCOMPARE(TestDb::value(QStringLiteral("select 全称 from 学籍变更代码表 where 代码=2")).toString(), QStringLiteral("休学"));
+}
+
+void tst_records::statusEditWithoutTheServer()
+{
+    if (TestDb::engine() != store::Engine::PostgreSQL)
+        QSKIP("a server to lose: the SQLite file has none");
+    addChange(QStringLiteral("2006001"), 2, QStringLiteral("2006-5-9"));
+    addChange(QStringLiteral("2006002"), 1, QStringLiteral("2006-5-10"));
+    PgProxy proxy(TestDb::pgSocketFile());
+    TestDb::addProxySource(QStringLiteral("Orlenta"), proxy.port());
+    auto restore = qScopeGuard([] {
+        platform::Forms::discardAll();
+        TestDb::restoreSources();
+    });
+    platform::Form* w = open(QStringLiteral("frmXjgl"));
+    auto* grid = c<store::DataGrid>(w, "dgdXj");
+    auto editNumber = [&](const QString& number) {
+        const QModelIndex at = grid->model()->index(0, grid->dataSource()->fieldIndex(QStringLiteral("学号")));
+        QVERIFY(grid->model()->setData(at, number, Qt::EditRole));
+    };
+    auto search = [&](const QString& number) {
+        type(w, "txtXh", number);
+        press(w, "cmdFind");
+    };
+    auto stored = [](const QString& number) { return TestDb::count(QStringLiteral("学籍变更信息表 where 学号='%1'").arg(number)); };
+    choose(w, "optXh");
+
+    // The server restarts with an edit pending: the search writes it, then finds it.
+    editNumber(QStringLiteral("2006009"));
+    proxy.cutAll();
+    search(QStringLiteral("2006009"));
+    QVERIFY2(Gui::boxes().isEmpty(), qPrintable(Gui::boxTexts().join('|')));
+    QCOMPARE(grid->model()->rowCount(), 1);
+    QCOMPARE(stored(QStringLiteral("2006009")), 1);
+
+    // The server is down: the edit cannot be written, and that is told once (the search is not
+    // tried, which would only tell it again); nothing is written.
+    editNumber(QStringLiteral("2006008"));
+    proxy.refuse(true);
+    proxy.cutAll();
+    search(QStringLiteral("2006008"));
+    QVERIFY2(Gui::boxes().size() == 1, qPrintable(Gui::boxTexts().join('|')));
+    QVERIFY2(Gui::boxTexts().last().startsWith(QStringLiteral("与数据库服务器的连接已断开")), qPrintable(Gui::boxTexts().last()));
+    QCOMPARE(stored(QStringLiteral("2006008")), 0);
+
+    // Back again: the next search works.
+    proxy.refuse(false);
+    search(QStringLiteral("2006009"));
+    QCOMPARE(Gui::boxes().size(), 1);
+    QCOMPARE(grid->model()->rowCount(), 1);
+
+    // The reply to the written edit is lost: its outcome is told unknown, and it is written once.
+    editNumber(QStringLiteral("2006007"));
+    proxy.loseReplyTo("UPDATE 学籍变更信息表");
+    search(QStringLiteral("2006007"));
+    QVERIFY2(Gui::boxes().size() == 2, qPrintable(Gui::boxTexts().join('|')));
+    QVERIFY2(Gui::boxTexts().last().startsWith(QStringLiteral("保存时与数据库服务器的连接断开了")), qPrintable(Gui::boxTexts().last()));
+    search(QStringLiteral("2006007"));
+    QCOMPARE(grid->model()->rowCount(), 1);
+    QCOMPARE(stored(QStringLiteral("2006007")), 1);
+    QCOMPARE(TestDb::count(QStringLiteral("学籍变更信息表")), 2);
 }
 
 // Waits for keyed record sets over joins in the store: the grid writes the first table's row.

@@ -24,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTest>
 
 using platform::MsgBox;
@@ -109,6 +110,7 @@ private Q_SLOTS:
     void newStudentWithATakenNumberStoresNothing();
     void newStudentFailingHalfWayStoresNothing();
     void newStudentResetKeepsTheChoices();
+    void newStudentWithoutTheServer();
     void newStudentQuotesAndLongTexts();
 
     void allStudentsBrowser();
@@ -1011,6 +1013,68 @@ void tst_students::newStudentResetKeepsTheChoices()
     QCOMPARE(rs(w, "rs_Sinf")->editMode(), store::DataControl::EditMode::Add);
     QVERIFY(Gui::boxes().isEmpty());
     QCOMPARE(rows(QStringLiteral("学生个人信息表")), 0);
+}
+
+void tst_students::newStudentWithoutTheServer()
+{
+    if (TestDb::engine() != store::Engine::PostgreSQL)
+        QSKIP("a server to lose: the SQLite file has none");
+    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    PgProxy proxy(TestDb::pgSocketFile());
+    TestDb::addProxySource(QStringLiteral("Orlenta"), proxy.port());
+    auto restore = qScopeGuard([] {
+        platform::Forms::discardAll();
+        TestDb::restoreSources();
+    });
+    platform::Form* w = open(QStringLiteral("frmsinfgl"));
+    // The new-student window filled in; `meanwhile` happens to the server before 保存 is pressed.
+    auto fillAndSave = [&](const QString& number, const std::function<void()>& meanwhile) {
+        press(w, "cmdAdd");
+        platform::Form* add = Gui::form(QStringLiteral("frmAdd"));
+        Gui::activate(add);
+        fillNewStudent(add, number, QStringLiteral("王五"));
+        meanwhile();
+        press(add, "cmdSave");
+        Gui::settle();
+    };
+    // The student and its three placeholder rows, each stored once.
+    auto stored = [](const QString& number) {
+        QList<int> out;
+        for (const char* table : { "学生个人信息表", "处罚等级记录表", "奖励记录信息表", "学生成绩表" })
+            out << rows(QStringLiteral("%1 where 学号='%2'").arg(QString::fromUtf8(table), number));
+        return out;
+    };
+
+    // The server restarts: the new student is saved.
+    fillAndSave(QStringLiteral("2006100"), [&] { proxy.cutAll(); });
+    QCOMPARE(Gui::boxTexts(), QStringList { kSaved });
+    QCOMPARE(stored(QStringLiteral("2006100")), (QList<int> { 1, 1, 1, 1 }));
+
+    // The server is down: told once, though the window closes and its rows cannot be read
+    // again; nothing is written, and the student window is back.
+    fillAndSave(QStringLiteral("2006101"), [&] {
+        proxy.refuse(true);
+        proxy.cutAll();
+    });
+    QVERIFY2(Gui::boxes().size() == 2, qPrintable(Gui::boxTexts().join('|')));
+    QVERIFY2(Gui::boxTexts().last().startsWith(QStringLiteral("与数据库服务器的连接已断开")), qPrintable(Gui::boxTexts().last()));
+    QVERIFY(!Gui::form(QStringLiteral("frmAdd")));
+    QVERIFY(w->isVisible());
+    QCOMPARE(stored(QStringLiteral("2006101")), (QList<int> { 0, 0, 0, 0 }));
+
+    // Back again: the same student is saved.
+    proxy.refuse(false);
+    fillAndSave(QStringLiteral("2006101"), [] {});
+    QCOMPARE(Gui::boxTexts().last(), kSaved);
+    QCOMPARE(stored(QStringLiteral("2006101")), (QList<int> { 1, 1, 1, 1 }));
+
+    // The reply to the commit is lost: the outcome is told unknown, never as saved, and the
+    // student is stored once.
+    const int before = Gui::boxes().size();
+    fillAndSave(QStringLiteral("2006102"), [&] { proxy.loseReplyTo("COMMIT"); });
+    QVERIFY2(Gui::boxes().size() == before + 1, qPrintable(Gui::boxTexts().join('|')));
+    QVERIFY2(Gui::boxTexts().last().startsWith(QStringLiteral("保存时与数据库服务器的连接断开了")), qPrintable(Gui::boxTexts().last()));
+    QCOMPARE(stored(QStringLiteral("2006102")), (QList<int> { 1, 1, 1, 1 }));
 }
 
 void tst_students::newStudentQuotesAndLongTexts()
