@@ -355,7 +355,9 @@ void LevelRecordsForm::cmdUpgrate_Click()
         m_records->setField(QStringLiteral("备注"), txtMemo->toPlainText().trimmed());
         m_records->update();
     } catch (const DbError& error) {
-        // Nothing was stored; what was typed stays for another try.
+        // Refused or not sent: nothing stored, and what was typed stays for another try. Sent with
+        // its reply lost: the box says the outcome is unknown, and the record set holds nothing
+        // that could send it again.
         m_records->cancel();
         MsgBox::show(error.text());
         return;
