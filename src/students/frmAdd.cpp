@@ -181,6 +181,9 @@ void frmAdd::cmdSave_Click()
     frmsinfgl* owner = studentWindow();
     if (!owner)
         return;
+    // A loss told by an earlier try is old news once this one is under way: a new one is told.
+    m_lossTold = false;
+    owner->setServerLossTold(false);
     if (owner->rs_Sinf->editMode() != DataControl::EditMode::Add)
         owner->beginNewRows();
     DataControl* rs_Sinf = owner->rs_Sinf;
@@ -268,8 +271,7 @@ void frmAdd::cmdSave_Click()
         MsgBox::show(text);
         m_lossTold
             = error.kind() == DbError::Kind::ConnectionLost || error.kind() == DbError::Kind::OutcomeUnknown;
-        if (m_lossTold)
-            owner->serverLossTold();
+        owner->setServerLossTold(m_lossTold);
         try {
             for (DataControl* rs : { owner->rs_Sinf, owner->rs_chufa, owner->rs_award, owner->rs_chengji }) {
                 rs->cancel();

@@ -55,9 +55,9 @@ public:
     // Begins a new row in rs_Sinf, rs_chufa, rs_award and rs_chengji, in this order: the rows the
     // new-student window fills.
     void beginNewRows();
-    // The new-student window, closing, has told that the server is gone: coming back, this
+    // The new-student window's last save has told that the server is gone: coming back, this
     // window does not tell it a second time.
-    void serverLossTold() { m_lossTold = true; }
+    void setServerLossTold(bool told) { m_lossTold = told; }
 
     bool isEditing() const { return m_editing; }
 
@@ -138,7 +138,7 @@ private:
     int m_savedClass = 0;
     int m_savedStatus = 0;
     bool m_editing = false;
-    bool m_lossTold = false; // see serverLossTold()
+    bool m_lossTold = false; // see setServerLossTold()
     // What the editors were filled with when editing began.
     struct Filled {
         bool valid = false;
