@@ -85,13 +85,7 @@ void frmGly::cmdUpdate_Click()
     } catch (const store::DbError& error) {
         reportFailure(error.text());
         abandonPending();
-        try {
-            rs_gly->refresh();
-        } catch (const store::DbError&) {
-            if (error.isRefusal())
-                throw;
-            // The server is gone: that has been told once.
-        }
+        rs_gly->refreshAfter(error);
         return;
     }
     MsgBox::show(QStringLiteral("更新成功!"), QStringLiteral("提示"), MsgBox::Icon::Information);

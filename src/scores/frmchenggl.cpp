@@ -331,14 +331,8 @@ void frmchenggl::searchFailed(const DbError& error)
     txtXuehao->clear();
     famCx->txtXm->clear();
     famCx->txtXm->setFocus();
-    try {
-        rs_Kj->setRecordSource(QStringLiteral("select * from 学生成绩表  where 学号=") + Sql::quote(QString()));
-        rs_Kj->refresh();
-    } catch (const DbError&) {
-        if (error.isRefusal())
-            throw;
-        // The server is gone: that has been told once.
-    }
+    rs_Kj->setRecordSource(QStringLiteral("select * from 学生成绩表  where 学号=") + Sql::quote(QString()));
+    rs_Kj->refreshAfter(error);
 }
 
 void frmchenggl::abandonAdd()
@@ -496,13 +490,7 @@ void frmchenggl::saveFailed(const DbError& error)
     cmdDelet->setEnabled(true);
     cmdClear->setEnabled(false);
     rs_Kj->cancel();
-    try {
-        rs_Kj->refresh();
-    } catch (const DbError&) {
-        if (error.isRefusal())
-            throw;
-        // The server is gone: that has been told once.
-    }
+    rs_Kj->refreshAfter(error);
 }
 
 void frmchenggl::cmdDelet_Click()

@@ -24,13 +24,7 @@ bool write(QLineEdit* newPassword, store::DataControl* row, const QString& field
     } catch (const store::DbError& error) {
         platform::Form::reportFailure(error.text());
         row->cancel();
-        try {
-            row->refresh();
-        } catch (const store::DbError&) {
-            if (error.isRefusal())
-                throw;
-            // The server is gone: that has been told once.
-        }
+        row->refreshAfter(error);
         return false;
     }
     row->refresh();

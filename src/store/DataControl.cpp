@@ -153,6 +153,16 @@ void DataControl::refresh()
     Q_EMIT currentChanged();
 }
 
+void DataControl::refreshAfter(const DbError& told)
+{
+    try {
+        refresh();
+    } catch (const DbError&) {
+        if (told.isRefusal())
+            throw;
+    }
+}
+
 void DataControl::requireOpen() const
 {
     if (!m_open)

@@ -13,6 +13,8 @@
 
 namespace store {
 
+class DbError;
+
 class Connection;
 class RecordModel;
 
@@ -61,6 +63,9 @@ public:
 
     // Runs the record source again; the first row becomes current. Pending changes are dropped.
     void refresh();
+    // The same, after a failure that has been told: when that was the loss of the server, a
+    // second failure to reach it is not thrown to be told again.
+    void refreshAfter(const DbError& told);
     bool isOpen() const { return m_open; }
 
     int recordCount();
