@@ -6,21 +6,38 @@
 
 namespace store {
 
+namespace {
+
+// How long a view shows only the rows at hand after a read failed. A screen of cells would
+// otherwise each ask the server in turn, each waiting for a connection that is not there.
+constexpr qint64 kPauseAfterFailureMs = 2000;
+
+} // namespace
+
 RecordModel::RecordModel(DataControl* control)
     : QAbstractTableModel(control)
     , m_control(control)
 {
+    connect(this, &QAbstractItemModel::modelReset, this, [this] { m_failedAt.invalidate(); });
+}
+
+bool RecordModel::pausedAfterFailure() const
+{
+    return m_failedAt.isValid() && m_failedAt.elapsed() < kPauseAfterFailureMs;
 }
 
 int RecordModel::rowCount(const QModelIndex& parent) const
 {
     if (parent.isValid() || !m_control->isOpen())
         return 0;
-    try {
-        return m_control->recordCount();
-    } catch (const DbError&) {
-        return m_control->knownRows() + m_control->m_appended.size();
+    if (!pausedAfterFailure()) {
+        try {
+            return m_control->recordCount();
+        } catch (const DbError&) {
+            m_failedAt.start();
+        }
     }
+    return m_control->knownRows() + m_control->m_appended.size();
 }
 
 int RecordModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_control->fieldCount(); }
@@ -29,12 +46,19 @@ QVariant RecordModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
         return {};
-    try {
-        const QVariant value = m_control->valueAt(index.row(), index.column());
-        return role == Qt::DisplayRole ? QVariant(displayText(value)) : value;
-    } catch (const DbError&) {
-        return {};
+    QVariant value;
+    if (pausedAfterFailure()) {
+        if (!m_control->cachedValue(index.row(), index.column(), value))
+            return {};
+    } else {
+        try {
+            value = m_control->valueAt(index.row(), index.column());
+        } catch (const DbError&) {
+            m_failedAt.start();
+            return {};
+        }
     }
+    return role == Qt::DisplayRole ? QVariant(displayText(value)) : value;
 }
 
 QVariant RecordModel::headerData(int section, Qt::Orientation orientation, int role) const

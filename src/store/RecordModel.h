@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QSet>
 
@@ -36,7 +37,11 @@ Q_SIGNALS:
 
 private:
     friend class DataControl;
+    // True for a while after the database failed a read for the view; cleared by a reset.
+    bool pausedAfterFailure() const;
+
     DataControl* m_control;
+    mutable QElapsedTimer m_failedAt;
     bool m_editable = false;
     QSet<QString> m_locked;
     QHash<QString, QString> m_captions;

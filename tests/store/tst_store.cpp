@@ -5,6 +5,7 @@
 #include "store/DataControl.h"
 #include "store/DbError.h"
 #include "store/KeySet.h"
+#include "store/RecordModel.h"
 #include "store/Setup.h"
 #include "store/Sql.h"
 #include "store/Value.h"
@@ -24,13 +25,6 @@ using store::DbError;
 namespace Sql = store::Sql;
 
 namespace {
-
-void addStudent(const QString& number, const QString& name, const QVariant& department = 1)
-{
-    TestDb::exec(QStringLiteral("insert into 学生个人信息表 (学号, 姓名, 性别, 密码, 所在院系编号, 所在班级编号, 学籍情况) "
-                                "values (%1, %2, '男', %1, %3, 1, 1)")
-                     .arg(Sql::quote(number), Sql::quote(name), Sql::literal(department, store::ColumnType::SmallInt)));
-}
 
 void addScores(int count)
 {
@@ -89,6 +83,7 @@ private Q_SLOTS:
     void joinedResultWritesItsOwnTable();
     void sqliteWriterWaitsForAnother();
     void aWriteIsNeverSentTwice();
+    void aGridDoesNotAskALostServerCellByCell();
     void rowDeletedByAnotherUserIsRefused();
     void transactionStoresAllOrNothing();
     void idleRecordSetHoldsNothing();
@@ -144,7 +139,7 @@ void tst_store::quotedValuesAreStoredAndFound_data()
 void tst_store::quotedValuesAreStoredAndFound()
 {
     QFETCH(QString, name);
-    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    TestDb::addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
     DataControl rs;
     rs.setRecordSource(QStringLiteral("select * from 学生个人信息表 order by 学号"));
     rs.refresh();
@@ -172,8 +167,8 @@ void tst_store::bareValuesNeverBecomeSql()
     QCOMPARE(Sql::bare(QStringLiteral("-3")), QStringLiteral("-3"));
     QCOMPARE(Sql::bare(QStringLiteral("1 or 1=1")), QStringLiteral("'1 or 1=1'"));
     QCOMPARE(Sql::bare(QString()), QStringLiteral("''"));
-    addStudent(QStringLiteral("1 or 1=1"), QStringLiteral("甲"));
-    addStudent(QStringLiteral("2006002"), QStringLiteral("乙"));
+    TestDb::addStudent(QStringLiteral("1 or 1=1"), QStringLiteral("甲"));
+    TestDb::addStudent(QStringLiteral("2006002"), QStringLiteral("乙"));
     DataControl rs;
     rs.setRecordSource("select * from 学生个人信息表 where 学号=" + Sql::bare(QStringLiteral("1 or 1=1")));
     rs.refresh();
@@ -196,8 +191,8 @@ void tst_store::chineseNamesAndStatementsInAnyLocale()
 
 void tst_store::bareNumberComparedWithTextColumn()
 {
-    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
-    addStudent(QStringLiteral("0012"), QStringLiteral("李四"));
+    TestDb::addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    TestDb::addStudent(QStringLiteral("0012"), QStringLiteral("李四"));
     TestDb::exec(QStringLiteral("insert into 学生成绩表 (学号, 课程名, 成绩) values ('2006001', '线性代数', 90)"));
     DataControl rs;
     for (const QString& statement : { QStringLiteral("select * from 学生个人信息表 where 学号=2006001"),
@@ -222,7 +217,7 @@ void tst_store::bareNumberComparedWithTextColumn()
 
 void tst_store::dateTextsGiveTheSameRowsOnBothEngines()
 {
-    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    TestDb::addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
     TestDb::exec(QStringLiteral("insert into 学生成绩表 (学号, 课程名, 成绩, 学分, 班级号, 考试时间) values "
                                 "('2006001', '高等数学', 80, 5, 1, '2006-05-19'), ('2006001', '线性代数', 70, 3, 1, '2006-05-20'),"
                                 "('2006001', '大学英语', 60, 4, 1, '2006-12-01')"));
@@ -264,7 +259,7 @@ void tst_store::dateTextsGiveTheSameRowsOnBothEngines()
 void tst_store::navigationAndBounds()
 {
     for (int i = 1; i <= 3; ++i)
-        addStudent(QStringLiteral("200600%1").arg(i), QStringLiteral("学生%1").arg(i));
+        TestDb::addStudent(QStringLiteral("200600%1").arg(i), QStringLiteral("学生%1").arg(i));
     DataControl rs;
     rs.setRecordSource(QStringLiteral("select * from 学生个人信息表 order by 学号"));
     rs.refresh();
@@ -359,7 +354,7 @@ void tst_store::addNewUpdateCancelDelete()
 void tst_store::cancelOfANewRowGoesBack()
 {
     for (int i = 1; i <= 3; ++i)
-        addStudent(QStringLiteral("200600%1").arg(i), QStringLiteral("学生%1").arg(i));
+        TestDb::addStudent(QStringLiteral("200600%1").arg(i), QStringLiteral("学生%1").arg(i));
     DataControl rs;
     rs.setRecordSource(QStringLiteral("select * from 学生个人信息表 order by 学号"));
     rs.refresh();
@@ -380,7 +375,7 @@ void tst_store::cancelOfANewRowGoesBack()
 
 void tst_store::longTextIsStoredWhole()
 {
-    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    TestDb::addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
     QString memo;
     for (int i = 0; i < 12000; ++i)
         memo += QStringLiteral("备注%1;").arg(i % 10);
@@ -528,7 +523,7 @@ void tst_store::resultWithoutKeyIsReadInBlocks()
 
 void tst_store::onlyARealConflictIsRefused()
 {
-    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    TestDb::addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
     DataControl mine(std::make_shared<Connection>());
     auto open = [&] {
         mine.cancel();
@@ -575,7 +570,7 @@ void tst_store::concurrentUpdatesLoseNothing()
 {
     // Two sessions add one to a counter column through their record sets, read-modify-write,
     // alternating with changes to another column. Every save that says it stored is in the sum.
-    addStudent(QStringLiteral("2006001"), QStringLiteral("计数"));
+    TestDb::addStudent(QStringLiteral("2006001"), QStringLiteral("计数"));
     TestDb::exec(QStringLiteral("update 学生个人信息表 set 联系电话='0', 籍贯='0' where 学号='2006001'"));
     DataControl a(std::make_shared<Connection>()), b(std::shared_ptr<Connection>(TestDb::openAnother()));
     const QString statement = QStringLiteral("select * from 学生个人信息表 where 学号='2006001'");
@@ -737,7 +732,7 @@ void tst_store::membershipHoldsWhileOthersWrite()
         for (const QString& k : gone)
             expected.removeOne(k);
     } else if (students) {
-        addStudent(QStringLiteral("0000002"), QStringLiteral("0000002"));
+        TestDb::addStudent(QStringLiteral("0000002"), QStringLiteral("0000002"));
     } else {
         TestDb::exec(QStringLiteral("insert into 奖励记录信息表 (学号, 级别代码) values ('0000002', 1)"));
     }
@@ -861,7 +856,7 @@ void tst_store::sqliteWriterWaitsForAnother()
 {
     if (TestDb::engine() != store::Engine::SQLite)
         QSKIP("the engine's own locking: PostgreSQL locks rows, not the database");
-    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    TestDb::addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
     auto db = std::make_shared<Connection>();
     DataControl rs(db);
     rs.setRecordSource(QStringLiteral("select * from 学生个人信息表 where 学号='2006001'"));
@@ -916,6 +911,38 @@ int credits(const QString& course)
 }
 
 } // namespace
+
+void tst_store::aGridDoesNotAskALostServerCellByCell()
+{
+    if (TestDb::engine() != store::Engine::PostgreSQL)
+        QSKIP("a server to lose: the SQLite file has none");
+    for (int i = 0; i < 200; ++i)
+        TestDb::addStudent(QStringLiteral("2006%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("学生%1").arg(i));
+    PgProxy proxy(TestDb::pgSocketFile());
+    TestDb::addProxySource(QStringLiteral("OrlentaProxy"), proxy.port());
+    auto db = std::make_shared<Connection>(QStringLiteral("DSN=OrlentaProxy"));
+    DataControl rs(db);
+    rs.setRecordSource(QStringLiteral("select * from 学生个人信息表 order by 学号"));
+    rs.refresh();
+    store::RecordModel* model = rs.model();
+    QCOMPARE(model->rowCount(), 200);
+
+    // The server goes while a screen of rows not read yet is painted: one try, not one per cell.
+    proxy.refuse(true);
+    proxy.cutAll();
+    const int before = proxy.attempts();
+    for (int row = 150; row < 170; ++row)
+        for (int column = 0; column < model->columnCount(); ++column)
+            QVERIFY(!model->data(model->index(row, column), Qt::DisplayRole).toString().startsWith(QLatin1Char('2')));
+    QVERIFY2(proxy.attempts() - before <= 2, qPrintable(QString::number(proxy.attempts() - before)));
+    // Rows read before still show.
+    QCOMPARE(model->data(model->index(0, 0), Qt::DisplayRole).toString(), QStringLiteral("2006000"));
+
+    // Back again: a refresh shows every row.
+    proxy.refuse(false);
+    rs.refresh();
+    QCOMPARE(model->data(model->index(160, 0), Qt::DisplayRole).toString(), QStringLiteral("2006160"));
+}
 
 void tst_store::aWriteIsNeverSentTwice()
 {
@@ -1002,8 +1029,8 @@ void tst_store::aWriteIsNeverSentTwice()
 
 void tst_store::rowDeletedByAnotherUserIsRefused()
 {
-    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
-    addStudent(QStringLiteral("2006002"), QStringLiteral("李四"));
+    TestDb::addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    TestDb::addStudent(QStringLiteral("2006002"), QStringLiteral("李四"));
     DataControl mine(std::make_shared<Connection>());
     mine.setRecordSource(QStringLiteral("select * from 学生个人信息表 order by 学号"));
     mine.refresh();

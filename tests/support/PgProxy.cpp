@@ -128,6 +128,7 @@ void PgProxy::run()
             const int client = ::accept(m_listener, nullptr, nullptr);
             if (client < 0)
                 continue;
+            ++m_attempts;
             if (m_refusing) {
                 ::close(client);
                 continue;

@@ -20,6 +20,7 @@ public:
 
     quint16 port() const { return m_port; }
     int sessions() const { return m_sessions; } // carried since it started
+    int attempts() const { return m_attempts; } // connections tried, refused ones included
 
     // The next statement sent that contains `marker` reaches the server; the server's reply is
     // dropped and the session is cut. With thenRefuse, the server is unreachable from then on
@@ -42,6 +43,7 @@ private:
     std::atomic<bool> m_refusing { false };
     std::atomic<bool> m_cut { false };
     std::atomic<int> m_sessions { 0 };
+    std::atomic<int> m_attempts { 0 };
     std::mutex m_lock;
     QByteArray m_marker;
     bool m_refuseAfterLoss = false;
