@@ -44,13 +44,6 @@ const QString kNothingToBrowse = QStringLiteral("当前没有有效记录供浏�
 
 bool sqlite() { return TestDb::engine() == store::Engine::SQLite; }
 
-void addStudent(const QString& number, const QString& name)
-{
-    TestDb::exec(QStringLiteral("insert into 学生个人信息表 (学号, 姓名, 性别, 密码, 所在院系编号, 所在班级编号, 学籍情况) "
-                                "values (%1, %2, '男', %1, 1, 1, 1)")
-                     .arg(quote(number), quote(name)));
-}
-
 void addRecord(const QString& table, const QString& number, int level, const QString& date, const QString& memo)
 {
     TestDb::exec(QStringLiteral("insert into %1 (学号, 级别代码, 记录时间, 备注) values (%2, %3, %4, %5)")
@@ -453,7 +446,7 @@ void tst_records::userQueryNeverOffersTheStaffAccounts()
 void tst_records::recordWindowOpens()
 {
     FETCH_DESIGN
-    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    TestDb::addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
     addRecord(d.records, QStringLiteral("2006002"), 1, QStringLiteral("2006-5-9"), QStringLiteral("第二"));
     addRecord(d.records, QStringLiteral("2006001"), 2, QStringLiteral("2006-5-19"), QStringLiteral("第一"));
 
@@ -518,9 +511,9 @@ void tst_records::recordWindowOpens()
 void tst_records::searchByNumberAndName()
 {
     FETCH_DESIGN
-    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
-    addStudent(QStringLiteral("2006002"), QStringLiteral("李四"));
-    addStudent(QStringLiteral("2006003"), QStringLiteral("王五")); // no record of this kind
+    TestDb::addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    TestDb::addStudent(QStringLiteral("2006002"), QStringLiteral("李四"));
+    TestDb::addStudent(QStringLiteral("2006003"), QStringLiteral("王五")); // no record of this kind
     addRecord(d.records, QStringLiteral("2006001"), 1, QStringLiteral("2006-5-9"), QStringLiteral("a"));
     addRecord(d.records, QStringLiteral("2006002"), 2, QStringLiteral("2006-5-10"), QStringLiteral("b"));
     addRecord(d.records, QStringLiteral("2006002"), 3, QStringLiteral("2006-5-11"), QStringLiteral("c"));
@@ -807,7 +800,7 @@ void tst_records::awkwardInputIsKeptWhole()
     FETCH_DESIGN
     const QString number = QStringLiteral("2006'😀\\%_1");
     const QString name = awkward();
-    addStudent(number, name);
+    TestDb::addStudent(number, name);
     addRecord(d.records, number, 1, QStringLiteral("2005-5-9"), QStringLiteral("a"));
     addRecord(d.records, QStringLiteral("2006001"), 1, QStringLiteral("2005-5-9"), QStringLiteral("a"));
     platform::Form* w = open(window);
@@ -1238,9 +1231,9 @@ void tst_records::queryWindowOpens()
 
 void tst_records::queryStatementRules()
 {
-    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
-    addStudent(QStringLiteral("2006002"), QStringLiteral("李四"));
-    addStudent(QStringLiteral("2006003"), QStringLiteral("张大三"));
+    TestDb::addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    TestDb::addStudent(QStringLiteral("2006002"), QStringLiteral("李四"));
+    TestDb::addStudent(QStringLiteral("2006003"), QStringLiteral("张大三"));
     const QString people = QStringLiteral("学生个人信息表");
     platform::Form* w = open(QStringLiteral("frmyzj"));
 
@@ -1441,7 +1434,7 @@ void tst_records::mainWindowOpensEveryWindow()
 
 void tst_records::screens()
 {
-    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    TestDb::addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
     for (const char* table : { "奖励记录信息表", "处罚等级记录表" }) {
         addRecord(QString::fromUtf8(table), QStringLiteral("2006001"), 1, QStringLiteral("2006-5-9"), QStringLiteral("学年评优"));
         addRecord(QString::fromUtf8(table), QStringLiteral("2006002"), 2, QStringLiteral("2006-5-19"), awkward());

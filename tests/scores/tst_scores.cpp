@@ -47,15 +47,6 @@ constexpr int kComputing2003a = 1; // 计算机2003级1班
 constexpr int kComputing2003b = 2; // 计算机2003级2班
 constexpr int kMaths2003a = 9;     // 数学2003级1班
 
-void addStudent(const QString& number, const QString& name, int department = kComputing, int classCode = kComputing2003a)
-{
-    TestDb::exec(QStringLiteral("insert into 学生个人信息表 (学号, 姓名, 性别, 密码, 所在院系编号, 所在班级编号, 学籍情况) "
-                                "values (%1, %2, '男', %1, %3, %4, 1)")
-                     .arg(quote(number), quote(name))
-                     .arg(department)
-                     .arg(classCode));
-}
-
 void addCourse(const QString& number, const QString& name, int hours, double credits)
 {
     TestDb::exec(QStringLiteral("insert into 学生课程表 (课程号, 课程名, 学时, 学分) values (%1, %2, %3, %4)")
@@ -118,9 +109,9 @@ bool editable(store::DataControl* data, const QString& field)
 // A student of the computing department with three scores, and one of maths with one.
 void scoreFixture()
 {
-    addStudent(QStringLiteral("2006002"), QStringLiteral("李四"), kMaths, kMaths2003a);
-    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
-    addStudent(QStringLiteral("2006003"), QStringLiteral("王五"), kComputing, kComputing2003b);
+    TestDb::addStudent(QStringLiteral("2006002"), QStringLiteral("李四"), kMaths, kMaths2003a);
+    TestDb::addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    TestDb::addStudent(QStringLiteral("2006003"), QStringLiteral("王五"), kComputing, kComputing2003b);
     addScore(QStringLiteral("2006002"), QStringLiteral("高等数学"), 66, QDate(2006, 6, 20), kMaths, kMaths2003a);
     addScore(QStringLiteral("2006001"), QStringLiteral("高等数学"), 85.5, QDate(2006, 6, 20));
     addScore(QStringLiteral("2006001"), QStringLiteral("线性代数"), 69.5, QDate(2007, 1, 12));
@@ -352,7 +343,7 @@ void tst_scores::searchByNumber()
 void tst_scores::searchByName()
 {
     scoreFixture();
-    addStudent(QStringLiteral("2006009"), QStringLiteral("赵六")); // no scores
+    TestDb::addStudent(QStringLiteral("2006009"), QStringLiteral("赵六")); // no scores
     platform::Form* w = open(QStringLiteral("frmchenggl"));
     choose(w, "optXm");
     QVERIFY(focused(w, "txtXm"));
@@ -427,7 +418,7 @@ void tst_scores::searchByDepartmentAndClass()
 
 void tst_scores::placeholderRowsFoundByStudentOnly()
 {
-    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    TestDb::addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
     TestDb::addPlaceholderScore(QStringLiteral("2006001"), QDate(2006, 9, 1));
     platform::Form* w = open(QStringLiteral("frmchenggl"));
     type(w, "txtXh", QStringLiteral("2006001"));
@@ -455,7 +446,7 @@ void tst_scores::placeholderRowsFoundByStudentOnly()
 void tst_scores::quotesInSearchesAreText()
 {
     scoreFixture();
-    addStudent(QStringLiteral("2006'7"), QStringLiteral("O'Neil"));
+    TestDb::addStudent(QStringLiteral("2006'7"), QStringLiteral("O'Neil"));
     addScore(QStringLiteral("2006'7"), QStringLiteral("高等数学"), 70, QDate(2006, 6, 20));
     platform::Form* w = open(QStringLiteral("frmchenggl"));
 
@@ -1060,10 +1051,10 @@ namespace {
 // with rows under two classes, a student with a placeholder row only.
 void summaryFixture()
 {
-    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
-    addStudent(QStringLiteral("2006002"), QStringLiteral("李四"), kMaths, kMaths2003a);
-    addStudent(QStringLiteral("2006003"), QStringLiteral("王五"));
-    addStudent(QStringLiteral("2006004"), QStringLiteral("新生"));
+    TestDb::addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    TestDb::addStudent(QStringLiteral("2006002"), QStringLiteral("李四"), kMaths, kMaths2003a);
+    TestDb::addStudent(QStringLiteral("2006003"), QStringLiteral("王五"));
+    TestDb::addStudent(QStringLiteral("2006004"), QStringLiteral("新生"));
     addScore(QStringLiteral("2006001"), QStringLiteral("高等数学"), 85.5, QDate(2006, 6, 20), kComputing, kComputing2003a, 5);
     addScore(QStringLiteral("2006001"), QStringLiteral("线性代数"), 69.5, QDate(2007, 1, 12), kComputing, kComputing2003a, 3);
     addScore(QStringLiteral("2006001"), QStringLiteral("体育"), 60, QDate(2009, 6, 1), kComputing, kComputing2003a, 1);

@@ -177,6 +177,16 @@ QVariant TestDb::value(const QString& statement)
     return rows.rows.isEmpty() ? QVariant() : rows.rows[0].value(0);
 }
 
+void TestDb::addStudent(const QString& number, const QString& name, int department, int classCode, int status)
+{
+    exec(QStringLiteral("insert into 学生个人信息表 (学号, 姓名, 性别, 密码, 所在院系编号, 所在班级编号, 学籍情况) "
+                        "values (%1, %2, '男', %1, %3, %4, %5)")
+             .arg(store::Sql::quote(number), store::Sql::quote(name))
+             .arg(department)
+             .arg(classCode)
+             .arg(status));
+}
+
 void TestDb::addPlaceholderScore(const QString& number, const QDate& date)
 {
     exec(QStringLiteral("insert into 学生成绩表 (学号, 课程名, 成绩, 考试时间) values (%1, '0', 0, %2)")

@@ -34,6 +34,8 @@ public:
     static void exec(const QString& statement);
     static QVariant value(const QString& statement);
 
+    // A student with what every window needs and no more: sex 男, the number as password.
+    static void addStudent(const QString& number, const QString& name, int department = 1, int classCode = 1, int status = 1);
     // The score row the new-student window writes with every student: course 0, score 0, no codes.
     static void addPlaceholderScore(const QString& number, const QDate& date);
 };
