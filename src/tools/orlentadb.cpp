@@ -1,37 +1,33 @@
-// orlenta-db: creates and fills the program's database through the data source "Orlenta".
-//
-//   orlenta-db init [--if-missing]             every table, the code tables, the first account;
-//                                              on an existing database, the indexes it lacks
-//   orlenta-db demo --students N [--if-empty]  realistic demonstration data
-//   orlenta-db status                          what the database holds
+// orlenta-db: creates, fills and looks after the program's database through the data source
+// "Orlenta". Every command lives in a file of its own (Command.h lists them); this file only
+// reads the command line and hands over.
+
+#include "Command.h"
 
 #include "store/Connection.h"
 #include "store/DbError.h"
-#include "store/Setup.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QStringList>
-#include <cstdio>
+#include <optional>
 
-using namespace store;
+using namespace tools;
 
 namespace {
 
-void print(const QString& text)
-{
-    std::fputs(text.toUtf8().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
+// The commands in the order the usage lists them.
+const Command* const commands[] = {
+    &initCommand,
+    &demoCommand,
+    &statusCommand,
+};
 
-int usage()
+QString usageText()
 {
-    std::fputs("usage: orlenta-db init [--if-missing]\n"
-               "       orlenta-db demo --students N [--if-empty]\n"
-               "       orlenta-db status\n",
-        stderr);
-    return 2;
+    QString text;
+    for (const Command* command : commands)
+        text += QString(text.isEmpty() ? "usage: " : "       ") + "orlenta-db " + QString::fromUtf8(command->usage) + '\n';
+    text += "       orlenta-db --help | --version\n";
+    return text;
 }
 
 } // namespace
@@ -39,53 +35,37 @@ int usage()
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("orlenta-db"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORLENTA_VERSION));
     const QStringList args = app.arguments().mid(1);
-    if (args.isEmpty())
-        return usage();
-    const QString command = args[0];
+    const QString name = args.value(0);
+    // Asking for help or the version never needs the database.
+    if (name == "--help" || name == "-h" || name == "help") {
+        print(usageText().trimmed());
+        return Ok;
+    }
+    if (name == "--version") {
+        print(QStringLiteral("orlenta-db " ORLENTA_VERSION));
+        return Ok;
+    }
+    const Command* command = nullptr;
+    for (const Command* candidate : commands)
+        if (name == QString::fromUtf8(candidate->name))
+            command = candidate;
+    if (!command) {
+        printError(usageText().trimmed());
+        return Usage;
+    }
     try {
-        Connection db;
-        QElapsedTimer clock;
-        clock.start();
-        if (command == "init") {
-            if (Setup::hasSchema(db)) {
-                if (args.contains("--if-missing")) {
-                    Setup::addMissingIndexes(db);
-                    return 0;
-                }
-                print("数据库中已有 Orlenta 的表，未做改动。");
-                return 1;
-            }
-            Setup::init(db);
-            print(QString("已建立数据库 (%1 ms)。首个系统管理员: admin, 密码 admin").arg(clock.elapsed()));
-            return 0;
-        }
-        if (command == "demo") {
-            const int at = args.indexOf("--students");
-            bool ok = false;
-            const int students = at >= 0 ? args.value(at + 1).toInt(&ok) : 0;
-            if (!ok || students < 0)
-                return usage();
-            if (!Setup::hasSchema(db))
-                Setup::init(db);
-            if (args.contains("--if-empty") && Setup::count(db, "学生个人信息表") > 0)
-                return 0;
-            Setup::fillDemo(db, students, print);
-            print(QString("完成 (%1 s)。").arg(clock.elapsed() / 1000.0, 0, 'f', 1));
-            return 0;
-        }
-        if (command == "status") {
-            if (!Setup::hasSchema(db)) {
-                print("数据库中没有 Orlenta 的表。");
-                return 3;
-            }
-            for (const char* table : { "管理员身份认证表", "学生个人信息表", "学生成绩表", "学生课程表", "班级代码表" })
-                print(QString("%1 %2").arg(QString::fromUtf8(table)).arg(Setup::count(db, QString::fromUtf8(table))));
-            return 0;
-        }
-        return usage();
-    } catch (const DbError& error) {
-        std::fprintf(stderr, "orlenta-db: %s\n", error.text().toUtf8().constData());
-        return 1;
+        std::optional<store::Connection> db;
+        if (command->connects)
+            db.emplace();
+        const int status = command->run(args.mid(1), db ? &*db : nullptr);
+        if (status == Usage)
+            printError(usageText().trimmed());
+        return status;
+    } catch (const store::DbError& error) {
+        printError("orlenta-db: " + error.text());
+        return Refused;
     }
 }

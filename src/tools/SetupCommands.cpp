@@ -1,0 +1,67 @@
+// init, demo and status: creating, filling and inspecting the database.
+
+#include "Command.h"
+
+#include "store/Connection.h"
+#include "store/Setup.h"
+
+#include <QElapsedTimer>
+
+using namespace store;
+
+namespace tools {
+
+namespace {
+
+int init(const QStringList& args, Connection* db)
+{
+    QElapsedTimer clock;
+    clock.start();
+    if (Setup::hasSchema(*db)) {
+        if (args.contains("--if-missing")) {
+            Setup::addMissingIndexes(*db);
+            return Ok;
+        }
+        print("数据库中已有 Orlenta 的表，未做改动。");
+        return Refused;
+    }
+    Setup::init(*db);
+    print(QString("已建立数据库 (%1 ms)。首个系统管理员: admin, 密码 admin").arg(clock.elapsed()));
+    return Ok;
+}
+
+int demo(const QStringList& args, Connection* db)
+{
+    QElapsedTimer clock;
+    clock.start();
+    bool ok = false;
+    const int students = optionValue(args, "--students").toInt(&ok);
+    if (!ok || students < 0)
+        return Usage;
+    if (!Setup::hasSchema(*db))
+        Setup::init(*db);
+    if (args.contains("--if-empty") && Setup::count(*db, "学生个人信息表") > 0)
+        return Ok;
+    Setup::fillDemo(*db, students, print);
+    print(QString("完成 (%1 s)。").arg(clock.elapsed() / 1000.0, 0, 'f', 1));
+    return Ok;
+}
+
+int status(const QStringList&, Connection* db)
+{
+    if (!Setup::hasSchema(*db)) {
+        print("数据库中没有 Orlenta 的表。");
+        return 3;
+    }
+    for (const char* table : { "管理员身份认证表", "学生个人信息表", "学生成绩表", "学生课程表", "班级代码表" })
+        print(QString("%1 %2").arg(QString::fromUtf8(table)).arg(Setup::count(*db, QString::fromUtf8(table))));
+    return Ok;
+}
+
+} // namespace
+
+const Command initCommand { "init", "init [--if-missing]", &init };
+const Command demoCommand { "demo", "demo --students N [--if-empty]", &demo };
+const Command statusCommand { "status", "status", &status };
+
+} // namespace tools
