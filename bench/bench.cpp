@@ -3,6 +3,7 @@
 //
 //   orlenta-bench [--engine sqlite|postgres|both] [--students N]
 //   orlenta-bench --child open sqlite|postgres N <window> [runs]   (one window, for a profiler)
+//   orlenta-bench --office [1,8,32] [--engine postgres|sqlite] [--seconds 30]   (Office.cpp)
 //
 // The database of N students (100,000 by default: about 2,000,000 score rows) is made once and
 // kept under <build>/bench-cache (SQLite) or in a PostgreSQL cluster under <build>/bench-pg.
@@ -47,10 +48,14 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
-namespace {
+#include "Bench.h"
 
+namespace bench {
+
+namespace {
 const QString kScores = QStringLiteral(" select * from 学生成绩表  order by 学号   ");
 constexpr int kRuns = 5;
+} // namespace
 
 void say(const QString& text)
 {
@@ -99,22 +104,9 @@ double peakRssMb()
 
 QString buildDir() { return QCoreApplication::applicationDirPath(); }
 
-struct Setting {
-    QString engine;
-    int students = 100000;
-    QString dir() const { return buildDir() + (engine == "sqlite" ? "/bench-cache" : "/bench-pg"); }
-    QString sqliteFile() const { return dir() + QStringLiteral("/orlenta-%1.db").arg(students); }
-    QString pgDatabase() const { return QStringLiteral("orlenta_bench_%1").arg(students); }
-    QString pgSocket() const
-    {
-        QFile f(dir() + "/socket");
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed() : QString();
-    }
-};
-
 // The ODBC settings of the benchmark's own data source "Orlenta", as a user's odbc.ini has them,
 // in the file `ini` of the engine's folder: the SQLite file or the PostgreSQL database named.
-void pointDataSourceAt(const Setting& s, const QString& database, const QString& ini = QStringLiteral("odbc.ini"))
+void pointDataSourceAt(const Setting& s, const QString& database, const QString& ini)
 {
     QDir().mkpath(s.dir());
     QFile inst(s.dir() + "/odbcinst.ini");
@@ -188,7 +180,7 @@ private:
 
 // ---- preparing the database once ----------------------------------------------------------
 
-int runChild(const QStringList& args, const std::function<void(const QString&)>& line = {})
+int runChild(const QStringList& args, const std::function<void(const QString&)>& line)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -246,6 +238,12 @@ bool prepare(const Setting& s)
     ready.open(QIODevice::WriteOnly);
     return true;
 }
+
+} // namespace bench
+
+namespace {
+
+using namespace bench;
 
 // ---- the figures -------------------------------------------------------------------------
 
@@ -914,6 +912,8 @@ int child(const QStringList& args)
         say(QStringLiteral("shown"));
         return 0;
     }
+    if (args.value(0) == "office-ws")
+        return officeWorkstation(args.mid(1)); // the data source is the office's, inherited
     Setting s;
     s.engine = args.value(1);
     s.students = args.value(2).toInt();
@@ -982,12 +982,27 @@ int main(int argc, char** argv)
 
     QStringList engines { "sqlite", "postgres" };
     int students = 100000;
+    QList<int> office;
+    int officeSeconds = 30;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == "--engine" && args.value(i + 1) != "both")
             engines = { args.value(++i) };
         else if (args[i] == "--students")
             students = args.value(++i).toInt();
+        else if (args[i] == "--seconds")
+            officeSeconds = args.value(++i).toInt();
+        else if (args[i] == "--office") {
+            office = { 1, 8, 32 };
+            if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--"))) {
+                office.clear();
+                for (const QString& n : args.value(++i).split(',', Qt::SkipEmptyParts))
+                    office << n.toInt();
+            }
+        }
     }
+    if (!office.isEmpty())
+        return bench::office(args.contains("--engine") ? engines.value(0) : QStringLiteral("postgres"), students, office,
+            officeSeconds);
     say(QStringLiteral("# %1 students; medians of %2 runs; build %3").arg(students).arg(kRuns).arg(buildDir()));
     figure("startup_ms", startup(), "ms");
     int failed = 0;
