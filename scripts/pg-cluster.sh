@@ -15,6 +15,12 @@ as_owner() {
 
 case "$action" in
 start)
+  # The server outlives this script: it must not keep a file its starter holds open, such as the
+  # lock a build or test run holds while it runs (flock), or that lock would never be let go.
+  for fd in /proc/$$/fd/*; do
+    fd=${fd##*/}
+    if [ "$fd" -gt 2 ] 2>/dev/null; then eval "exec $fd>&-" 2>/dev/null || true; fi
+  done
   mkdir -p "$dir"
   if [ ! -s "$dir/socket" ] || [ ! -d "$(cat "$dir/socket")" ]; then
     # The socket's path must stay short (about 100 bytes), so it lives in /tmp.
