@@ -1,6 +1,7 @@
 #include "Connection.h"
 
 #include "DbError.h"
+#include "KeyReader.h"
 #include "Sql.h"
 
 #include <QAtomicInt>
@@ -192,6 +193,7 @@ Connection::Connection(const QString& connectionString)
 
 Connection::~Connection()
 {
+    m_keyReaders.reset(); // their threads end before this session goes
     {
         QSqlDatabase db = QSqlDatabase::database(m_name, false);
         if (db.isOpen()) {
@@ -509,6 +511,43 @@ void Connection::begin()
         m_transactionDepth = 0;
         throw DbError(errorText(db.lastError()));
     }
+}
+
+void Connection::beginSnapshot()
+{
+    if (m_transactionDepth > 0)
+        throw DbError(QStringLiteral("事务中不能开始只读快照。"));
+    ensureOpen();
+    if (!isAlive() && !reopen())
+        throw DbError(kLost, DbError::Kind::ConnectionLost);
+    QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    m_transactionDepth = 1;
+    if (m_engine == Engine::SQLite) {
+        // Deferred: the snapshot is taken by the first read, and no lock is asked for.
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("BEGIN"))) {
+            m_transactionDepth = 0;
+            throw failureOf(query.lastError());
+        }
+        return;
+    }
+    if (!db.transaction()) {
+        m_transactionDepth = 0;
+        throw DbError(errorText(db.lastError()));
+    }
+    try {
+        execute(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
+    } catch (const DbError&) {
+        rollback();
+        throw;
+    }
+}
+
+KeyReaders& Connection::keyReaders()
+{
+    if (!m_keyReaders)
+        m_keyReaders = std::make_unique<KeyReaders>(m_connectionString);
+    return *m_keyReaders;
 }
 
 void Connection::commit()

@@ -12,6 +12,8 @@
 
 namespace store {
 
+class KeyReaders;
+
 // One session with the database named by an ODBC connection string ("DSN=Orlenta").
 //
 // The data source decides the engine. A data source on the SQLite3 ODBC driver is opened with
@@ -76,6 +78,15 @@ public:
     void rollback();
     bool inTransaction() const { return m_transactionDepth > 0; }
 
+    // A read-only transaction whose reads all see the database as it was at its first: for
+    // reading the count and the keys of one result on a session of its own. A lost session is not
+    // read on anew inside it. Ended by endSnapshot() (or rollback()).
+    void beginSnapshot();
+    void endSnapshot() { rollback(); }
+    // The sessions of the same data source that read the keys of large results while the
+    // windows go on; started when first needed, stopped with this session.
+    KeyReaders& keyReaders();
+
     // The program's own session: opened when the first data control needs it and closed when
     // the last one that holds it is gone.
     static std::shared_ptr<Connection> program();
@@ -108,6 +119,7 @@ private:
     QString m_sqliteFile;
     Engine m_engine = Engine::SQLite;
     int m_transactionDepth = 0;
+    std::unique_ptr<KeyReaders> m_keyReaders;
 };
 
 // Groups several writes: all are stored by commit(), none if the object goes out of scope first

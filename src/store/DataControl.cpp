@@ -2,6 +2,7 @@
 
 #include "Connection.h"
 #include "DbError.h"
+#include "KeyReader.h"
 #include "RecordModel.h"
 #include "Sql.h"
 
@@ -59,8 +60,8 @@ void DataControl::close()
     m_ownFields = 0;
     m_keyField = -1;
     m_keyed = false;
-    m_countStatement.clear();
-    m_newerStatement.clear();
+    m_numbered = false;
+    m_keys.stopFollowing();
     m_total = 0;
     m_rows.clear();
     m_appended.clear();
@@ -105,23 +106,12 @@ void DataControl::refresh()
             m_keyed = true;
             m_keys.start(*plan, db.engine());
             m_keyType = plan->table->column(plan->keyColumn)->type;
-            m_keyTable = plan->table->name;
-            m_keyColumn = plan->keyColumn;
             m_fetchHead = QStringLiteral("select * from ") + plan->from + QStringLiteral(" where ") + plan->keyExpr
                 + QStringLiteral(" in (");
-            m_countStatement = QStringLiteral("select count(*) from (") + shape.head + QStringLiteral(") as q");
             first.rows.resize(PageSize);
-            if (plan->table->identity && !plan->textKeys) {
-                // The database numbers new rows upwards: rows numbered after this one came after
-                // the refresh and are not part of this result.
-                const auto newest = db.select(QStringLiteral("select max(%1) from %2").arg(plan->table->key, plan->table->name));
-                if (!newest.rows.isEmpty() && !newest.rows[0].value(0).isNull()) {
-                    m_keys.setBound(newest.rows[0].value(0).toLongLong());
-                    m_newerStatement = QStringLiteral("select count(*) from (%1) as q where q.%2 > %3")
-                                           .arg(shape.head, plan->keyColumn)
-                                           .arg(newest.rows[0].value(0).toLongLong());
-                }
-            }
+            // The database numbers new rows upwards: rows numbered after the count are not part of
+            // this result.
+            m_numbered = plan->table->identity && !plan->textKeys;
             if (plan->seekable) {
                 QVector<QVariant> keys;
                 for (const Row& row : first.rows)
@@ -174,33 +164,43 @@ int DataControl::serverCount()
     if (m_total >= 0)
         return m_total;
     Connection& db = connection();
-    // Keys that the database does not number are all taken at once, whatever their number: only
-    // numbered ones can be told apart from rows added later.
-    int count = 0;
-    if (!m_newerStatement.isEmpty()) {
-        const auto counted = db.select(m_countStatement);
-        count = counted.rows.isEmpty() ? 0 : counted.rows[0].value(0).toInt();
-    }
-    if (m_newerStatement.isEmpty() || count <= gEagerKeys) {
-        // All the keys in one statement: the membership of the refresh, exactly.
+    // A code list (keys that are small whole numbers: a few thousand rows at most) takes its keys
+    // here at once, sooner than another session could begin.
+    if (m_keyType == ColumnType::SmallInt) {
         m_keys.readAll(db, true);
         m_total = m_keys.size();
         return m_total;
     }
-    // Too many to take at once: the keys are taken as the rows are reached, and the count is the
-    // one of the refresh. Rows numbered since are not counted; rows of the first block deleted
-    // since are, for they keep their places.
-    const auto newer = db.select(m_newerStatement);
-    count -= newer.rows.isEmpty() ? 0 : newer.rows[0].value(0).toInt();
-    QStringList first;
-    for (int i = 0; i < m_keys.size(); ++i)
-        first << Sql::literal(m_keys.at(i), m_keyType);
-    if (!first.isEmpty()) {
-        const auto live = db.select(
-            QStringLiteral("select count(*) from %1 where %2 in (%3)").arg(m_keyTable, m_keyColumn, first.join(", ")));
-        count += m_keys.size() - (live.rows.isEmpty() ? 0 : live.rows[0].value(0).toInt());
+    // The rows after the first block are counted, and their keys taken, on a session of its own
+    // in one snapshot of the database, so that count and keys agree; the window goes on while the
+    // keys come. A result too large to take all its keys (only numbered keys tell rows added
+    // later apart) takes them as its rows are reached, within the table's highest key at the count.
+    const int held = m_keys.size();
+    std::shared_ptr<KeyFeed> feed = db.keyReaders().start(m_keys, m_numbered, gEagerKeys);
+    if (const auto counted = feed->count()) {
+        if (counted->highest)
+            m_keys.setBound(*counted->highest);
+        if (counted->keysFollow)
+            m_keys.follow(std::move(feed));
+        m_total = m_keys.complete() ? m_keys.size() : held + counted->after;
+        return m_total;
     }
-    m_total = count;
+    // That session could not (it could not be opened, or the server went): the same here.
+    if (!m_numbered) {
+        m_keys.readAll(db, true);
+        m_total = m_keys.size();
+        return m_total;
+    }
+    const QVector<QVariant> row = db.select(m_keys.remainingCountStatement(true)).rows.value(0);
+    const int after = row.value(0).toInt();
+    if (held + after <= gEagerKeys) {
+        m_keys.readAll(db, true);
+        m_total = m_keys.size();
+        return m_total;
+    }
+    if (!row.value(1).isNull())
+        m_keys.setBound(row.value(1).toLongLong());
+    m_total = held + after;
     return m_total;
 }
 

@@ -30,8 +30,11 @@ class RecordModel;
 //   of its rows in order (KeySet) and reads the rows by key, a block at a time, as they are looked
 //   at. A row deleted since the refresh is shown as deleted (its fields cannot be read); a row
 //   inserted elsewhere appears after the next refresh. The row count is asked when it is first
-//   needed: a result of up to eagerKeys() rows then takes all its keys in one statement, a larger
-//   one takes them block by block as it is browsed.
+//   needed. It is read on a session of its own (KeyReaders), in one snapshot of the database
+//   with the keys of the rows after the first block, so that the two agree: a result of up to
+//   eagerKeys() rows, or one whose keys the database does not number, takes all its keys there
+//   while the window goes on (reading a place whose key has not come yet waits for it); a larger
+//   one takes them block by block as it is browsed, up to the table's highest key at the count.
 // - A result without a key of its own (a grouped or joined statement) is read whole at refresh.
 //
 // A statement over one table of the schema ("select * from <table> ...", or such a table joined to
@@ -149,9 +152,7 @@ private:
     KeySet m_keys;
     QString m_fetchHead;            // "select * from ... where <key> in (": rows by key
     ColumnType m_keyType = ColumnType::Integer;
-    QString m_keyTable, m_keyColumn;
-    QString m_countStatement;
-    QString m_newerStatement;       // counts the rows numbered after the refresh
+    bool m_numbered = false;        // the database numbers the rows: newer rows have higher keys
     int m_total = -1;               // rows of the result (deleted ones included), -1 until counted
     QHash<int, Row> m_rows;         // rows by their place in the result; an empty row is a deleted one
     QVector<Row> m_appended;        // rows added here since the last refresh

@@ -1,6 +1,7 @@
 #include "KeySet.h"
 
 #include "Connection.h"
+#include "KeyReader.h"
 
 #include <algorithm>
 
@@ -129,8 +130,41 @@ void KeySet::setBlockSizes(int first, int largest, int jump)
     gJumpAhead = jump;
 }
 
+int KeySet::firstBlock() { return gFirstChunk; }
+int KeySet::largestBlock() { return gLargestChunk; }
+
+KeySet::KeySet(const KeySet& other) { *this = other; }
+
+KeySet& KeySet::operator=(const KeySet& other)
+{
+    // A copy reads on its own: it follows no session that reads for the original.
+    if (this == &other)
+        return *this;
+    stopFollowing();
+    m_plan = other.m_plan;
+    m_engine = other.m_engine;
+    m_text = other.m_text;
+    m_ints = other.m_ints;
+    m_texts = other.m_texts;
+    m_complete = other.m_complete;
+    m_segments = other.m_segments;
+    m_segment = other.m_segment;
+    m_anchored = other.m_anchored;
+    m_anchorKey = other.m_anchorKey;
+    m_anchorSort = other.m_anchorSort;
+    m_bound = other.m_bound;
+    m_gaps = other.m_gaps;
+    m_bits = other.m_bits;
+    m_farInts = other.m_farInts;
+    m_seenTexts = other.m_seenTexts;
+    return *this;
+}
+
+KeySet::~KeySet() { stopFollowing(); }
+
 void KeySet::start(const Plan& plan, Engine engine)
 {
+    stopFollowing();
     m_plan = plan;
     m_engine = engine;
     m_text = plan.textKeys;
@@ -205,14 +239,13 @@ QString KeySet::chunkStatement(int limit) const
     return rangeStatement(m_segments[m_segment], range, limit, 0);
 }
 
-QString KeySet::rangeStatement(Segment segment, const Range& range, int limit, int offset) const
+QStringList KeySet::rangeConditions(Segment segment, const Range& range) const
 {
     const Table& table = *m_plan.table;
     const ColumnType keyType = table.column(m_plan.keyColumn)->type;
-    const bool sorted = !m_plan.sortColumn.isEmpty();
     const QString after = m_plan.descending ? QStringLiteral(" < ") : QStringLiteral(" > ");
-    const QString before = m_plan.descending ? QStringLiteral(" > ") : QStringLiteral(" < ");
-    const QString direction = m_plan.descending ? QStringLiteral(" desc") : QString();
+    const QString before = range.throughBefore ? (m_plan.descending ? QStringLiteral(" >= ") : QStringLiteral(" <= "))
+                                               : (m_plan.descending ? QStringLiteral(" > ") : QStringLiteral(" < "));
     QStringList conditions;
     if (!m_plan.where.isEmpty())
         conditions << '(' + m_plan.where + ')';
@@ -228,11 +261,9 @@ QString KeySet::rangeStatement(Segment segment, const Range& range, int limit, i
         if (range.before)
             conditions << m_plan.keyExpr + before + Sql::literal(range.beforeKey, keyType);
     };
-    QString order;
     switch (segment) {
     case Segment::KeyOnly:
         keysBetween();
-        order = m_plan.keyExpr + direction;
         break;
     case Segment::Values:
         if (range.after)
@@ -241,14 +272,23 @@ QString KeySet::rangeStatement(Segment segment, const Range& range, int limit, i
             conditions << m_plan.sortExpr + QStringLiteral(" IS NOT NULL");
         if (range.before)
             conditions << pair(before, range.beforeSort, range.beforeKey);
-        order = m_plan.sortExpr + direction + QStringLiteral(", ") + m_plan.keyExpr + direction;
         break;
     case Segment::Nulls:
         conditions << m_plan.sortExpr + QStringLiteral(" IS NULL");
         keysBetween();
-        order = m_plan.keyExpr + direction;
         break;
     }
+    return conditions;
+}
+
+QString KeySet::rangeStatement(Segment segment, const Range& range, int limit, int offset) const
+{
+    const bool sorted = !m_plan.sortColumn.isEmpty();
+    const QString direction = m_plan.descending ? QStringLiteral(" desc") : QString();
+    const QString order = segment == Segment::Values
+        ? m_plan.sortExpr + direction + QStringLiteral(", ") + m_plan.keyExpr + direction
+        : m_plan.keyExpr + direction;
+    const QStringList conditions = rangeConditions(segment, range);
     QString statement = QStringLiteral("select ") + m_plan.keyExpr + QStringLiteral(" as k")
         + (sorted ? QStringLiteral(", ") + m_plan.sortExpr + QStringLiteral(" as s") : QString()) + QStringLiteral(" from ")
         + m_plan.from;
@@ -259,6 +299,36 @@ QString KeySet::rangeStatement(Segment segment, const Range& range, int limit, i
         statement += QStringLiteral(" limit %1").arg(limit);
     if (offset > 0)
         statement += QStringLiteral(" offset %1").arg(offset);
+    return statement;
+}
+
+QString KeySet::remainingCountStatement(bool withHighest) const
+{
+    // The rows still to read are all the statement's rows but those read already: the segments
+    // before the current one, and the current one up to the last key read. Counting all rows is
+    // what an engine does fastest (SQLite counts a table without stepping through it); the rows
+    // read are few.
+    auto count = [this](const QStringList& conditions) {
+        return QStringLiteral("(select count(*) from ") + m_plan.from
+            + (conditions.isEmpty() ? QString() : QStringLiteral(" where ") + conditions.join(QStringLiteral(" and "))) + ')';
+    };
+    QString remaining = QStringLiteral("0");
+    if (!m_complete) {
+        remaining = count(m_plan.where.isEmpty() ? QStringList() : QStringList { '(' + m_plan.where + ')' });
+        for (int segment = 0; segment < m_segment; ++segment)
+            remaining += QStringLiteral(" - ") + count(rangeConditions(m_segments[segment], Range()));
+        if (m_anchored) {
+            Range read;
+            read.before = true;
+            read.throughBefore = true;
+            read.beforeKey = m_anchorKey;
+            read.beforeSort = m_anchorSort;
+            remaining += QStringLiteral(" - ") + count(rangeConditions(m_segments[m_segment], read));
+        }
+    }
+    QString statement = QStringLiteral("select ") + remaining;
+    if (withHighest)
+        statement += QStringLiteral(", (select max(%1) from %2)").arg(m_plan.table->key, m_plan.table->name);
     return statement;
 }
 
@@ -307,25 +377,34 @@ bool KeySet::takeInt(qint64 key)
     return !(m_bound && key > *m_bound) && see(key);
 }
 
+void KeySet::takeTexts(const QStringList& keys)
+{
+    // Texts are taken in one statement, where no key comes twice: only the keys taken before
+    // it (and those this record set wrote) are looked for.
+    m_texts.reserve(m_texts.size() + keys.size());
+    for (const QString& key : keys)
+        if (m_seenTexts.isEmpty() || !m_seenTexts.contains(key))
+            m_texts << key;
+    if (m_segment + 1 < m_segments.size()) // the next segment is another statement
+        for (const QString& key : keys)
+            m_seenTexts.insert(key);
+}
+
+void KeySet::takeInts(const std::vector<qint64>& keys)
+{
+    m_ints.reserve(m_ints.size() + keys.size());
+    for (qint64 key : keys)
+        if (takeInt(key))
+            m_ints.push_back(key);
+}
+
 void KeySet::readChunk(Connection& db, int limit)
 {
     const Connection::Keys read = this->read(db, chunkStatement(limit), limit);
-    if (m_text) {
-        // Texts are taken in one statement, where no key comes twice: only the keys taken before
-        // it (and those this record set wrote) are looked for.
-        m_texts.reserve(m_texts.size() + read.texts.size());
-        for (const QString& key : read.texts)
-            if (m_seenTexts.isEmpty() || !m_seenTexts.contains(key))
-                m_texts << key;
-        if (m_segment + 1 < m_segments.size()) // the next segment is another statement
-            for (const QString& key : read.texts)
-                m_seenTexts.insert(key);
-    } else {
-        m_ints.reserve(m_ints.size() + read.ints.size());
-        for (qint64 key : read.ints)
-            if (takeInt(key))
-                m_ints.push_back(key);
-    }
+    if (m_text)
+        takeTexts(read.texts);
+    else
+        takeInts(read.ints);
     if (limit <= 0 || read.rows < limit || read.kept.isEmpty()) {
         // This segment has no more rows: the next one starts from its beginning.
         m_anchored = false;
@@ -430,6 +509,8 @@ void KeySet::split(Connection& db, int gapIndex, int begin, int end)
 
 void KeySet::require(Connection& db, int begin, int end)
 {
+    while (m_feed && !m_complete && size() < end && takeFed(true)) {
+    }
     if (!m_complete && size() < end) {
         if (!m_text && m_plan.seekable && begin - size() >= gJumpAhead)
             jump(db, begin);
@@ -448,6 +529,8 @@ void KeySet::require(Connection& db, int begin, int end)
 
 void KeySet::readTo(Connection& db, int index)
 {
+    while (m_feed && !m_complete && size() <= index && takeFed(true)) {
+    }
     if (!m_plan.seekable) {
         readAll(db, true);
         return;
@@ -462,6 +545,8 @@ void KeySet::readTo(Connection& db, int index)
 
 void KeySet::readAll(Connection& db, bool oneStatement)
 {
+    while (m_feed && !m_complete && takeFed(true)) {
+    }
     while (!m_complete)
         readChunk(db, oneStatement || !m_plan.seekable ? 0 : gLargestChunk);
     while (!m_gaps.isEmpty())
@@ -534,6 +619,57 @@ bool KeySet::see(qint64 key)
     if (m_bits[word] & bit)
         return false;
     m_bits[word] |= bit;
+    return true;
+}
+
+KeySet::Cursor KeySet::cursor() const
+{
+    return Cursor { m_segment, m_anchored, m_anchorKey, m_anchorSort, m_complete };
+}
+
+void KeySet::keysFrom(int from, std::vector<qint64>& ints, QStringList& texts) const
+{
+    if (m_text) {
+        texts = m_texts.mid(from);
+    } else if (from < size()) {
+        ints.assign(m_ints.begin() + from, m_ints.end());
+    }
+}
+
+void KeySet::follow(std::shared_ptr<KeyFeed> feed)
+{
+    stopFollowing();
+    m_feed = std::move(feed);
+    takeFed(false);
+}
+
+void KeySet::stopFollowing()
+{
+    if (!m_feed)
+        return;
+    m_feed->cancel();
+    m_feed.reset();
+}
+
+bool KeySet::takeFed(bool wait)
+{
+    if (!m_feed)
+        return false;
+    KeyFeed::Taken taken = m_feed->take(wait);
+    if (m_text)
+        takeTexts(taken.texts);
+    else
+        takeInts(taken.ints);
+    if (taken.moved) {
+        m_segment = taken.cursor.segment;
+        m_anchored = taken.cursor.anchored;
+        m_anchorKey = taken.cursor.anchorKey;
+        m_anchorSort = taken.cursor.anchorSort;
+        m_complete = taken.cursor.complete;
+    }
+    // Done, or failed: what is left is read here, from where that session stopped.
+    if (taken.ended)
+        m_feed.reset();
     return true;
 }
 

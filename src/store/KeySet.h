@@ -9,10 +9,13 @@
 #include <QStringList>
 #include <QVariant>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace store {
+
+class KeyFeed;
 
 // The keys of a result in the order of its statement: the membership and the order that a record
 // set keeps from one refresh to the next, as a keyset-driven cursor does. Rows are then read by
@@ -49,6 +52,14 @@ public:
     // How many keys one statement takes while browsing: the first block, the most at once, and
     // how far ahead a place must be to be reached by a jump.
     static void setBlockSizes(int first, int largest, int jump);
+    // The first block and the most keys one statement of a session of its own reads.
+    static int firstBlock();
+    static int largestBlock();
+
+    KeySet() = default;
+    KeySet(const KeySet& other);
+    KeySet& operator=(const KeySet& other);
+    ~KeySet();
 
     void start(const Plan& plan, Engine engine);
     // The keys of the first rows, read with the rows themselves; more follow after the last.
@@ -76,6 +87,27 @@ public:
     // on the way read now.
     void require(Connection& db, int begin, int end);
 
+    // The keys still to come may be read by a session of its own (KeyReaders): the statement
+    // that counts them (and, asked for, the highest key of the table beside the count), the next
+    // block of them, and the keys from place `from` on with where the seek stands, for handing
+    // over.
+    QString remainingCountStatement(bool withHighest) const;
+    void readBlock(Connection& db, int limit) { readChunk(db, limit); }
+    struct Cursor {
+        int segment = 0;
+        bool anchored = false;
+        QVariant anchorKey, anchorSort;
+        bool complete = false;
+    };
+    Cursor cursor() const;
+    void keysFrom(int from, std::vector<qint64>& ints, QStringList& texts) const;
+    // Keys come from that session until it has read them all or stops: reading further waits for
+    // it, and goes on on the caller's own session from where it stopped if it failed.
+    void follow(std::shared_ptr<KeyFeed> feed);
+    bool following() const { return m_feed != nullptr; }
+    // The session stops reading for this result (a refresh, or the record set goes).
+    void stopFollowing();
+
 private:
     enum class Segment { KeyOnly, Values, Nulls };
     // Rows after one key and before another, in the order of a segment.
@@ -83,6 +115,7 @@ private:
         bool after = false;
         QVariant afterKey, afterSort;
         bool before = false;
+        bool throughBefore = false; // the row at `before` is in the range too
         QVariant beforeKey, beforeSort;
     };
     // Places whose keys were skipped by a jump: between the key before `begin` and the key at `end`.
@@ -96,7 +129,13 @@ private:
     static constexpr qint64 kMissing = std::numeric_limits<qint64>::min() + 1; // gone since the count
 
     QString chunkStatement(int limit) const;
+    QStringList rangeConditions(Segment segment, const Range& range) const;
     QString rangeStatement(Segment segment, const Range& range, int limit, int offset) const;
+    // Takes what the session of its own has read; with `wait`, waits until it has read more.
+    // False once it has stopped following.
+    bool takeFed(bool wait);
+    void takeTexts(const QStringList& keys);
+    void takeInts(const std::vector<qint64>& keys);
     Connection::Keys read(Connection& db, const QString& statement, int limit) const;
     void readChunk(Connection& db, int limit);
     bool jump(Connection& db, int index);
@@ -128,6 +167,8 @@ private:
     std::vector<quint64> m_bits;
     QSet<qint64> m_farInts;
     QSet<QString> m_seenTexts;
+
+    std::shared_ptr<KeyFeed> m_feed;
 };
 
 } // namespace store

@@ -4,6 +4,7 @@
 #include "store/Connection.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
+#include "store/KeyReader.h"
 #include "store/KeySet.h"
 #include "store/RecordModel.h"
 #include "store/Setup.h"
@@ -12,6 +13,7 @@
 
 #include <QDate>
 #include <QElapsedTimer>
+#include <QSemaphore>
 #include <QSet>
 #include <QTest>
 #include <atomic>
@@ -80,6 +82,8 @@ private Q_SLOTS:
     void membershipHoldsWhileOthersWrite_data();
     void membershipHoldsWhileOthersWrite();
     void keysTakenBlockByBlock();
+    void keysReadBesideTheWindow_data();
+    void keysReadBesideTheWindow();
     void joinedResultWritesItsOwnTable();
     void sqliteWriterWaitsForAnother();
     void aWriteIsNeverSentTwice();
@@ -664,6 +668,72 @@ struct KeyMode {
     }
 };
 
+// 123 rows ordered by a column that is not the key, with ties and three nulls (first on SQLite,
+// last on PostgreSQL): students by name, the names in the reverse order of the numbers; awards
+// (numbered by the database) by student number.
+struct SortedRows {
+    explicit SortedRows(const QString& table)
+        : students(table == QStringLiteral("学生个人信息表"))
+        , key(students ? QStringLiteral("学号") : QStringLiteral("编号"))
+        , sort(students ? QStringLiteral("姓名") : QStringLiteral("学号"))
+        , order(QStringLiteral("select %1 from %2 order by %3, %1").arg(key, table, sort))
+        , statement(QStringLiteral("select * from %1 order by %2").arg(table, sort))
+    {
+        QStringList values;
+        for (int i = 0; i < 123; ++i) {
+            const QString sortValue = i < 3 ? QStringLiteral("NULL")
+                : students                  ? QStringLiteral("'学生%1'").arg(200 - i, 3, 10, QChar('0'))
+                                            : QStringLiteral("'%1'").arg(2006000 + (122 - i) / 2);
+            values << (students ? QStringLiteral("('%1', %2, '男', '%1', 1, 1, 1)").arg(2006000 + i).arg(sortValue)
+                                : QStringLiteral("(%1, 1, '2006-05-01')").arg(sortValue));
+        }
+        TestDb::exec(students ? "insert into 学生个人信息表 (学号, 姓名, 性别, 密码, 所在院系编号, 所在班级编号, 学籍情况) values "
+                                + values.join(", ")
+                              : "insert into 奖励记录信息表 (学号, 级别代码, 记录时间) values " + values.join(", "));
+    }
+    bool students;
+    QString key, sort, order, statement;
+};
+
+// Keys read by a session of their own, in small blocks, the count given before them; the reader
+// is held before its second block until let go, so that what a test does meanwhile happens while
+// the keys are still being read. Declared before the record set, so that the reader has stopped
+// before the gate goes.
+class ReaderGate {
+public:
+    explicit ReaderGate(bool failThere)
+    {
+        store::KeySet::setBlockSizes(7, 20, 30);
+        store::KeyReaders::setKeysWithCount(10);
+        store::KeyReaders::setBetweenBlocks([this, failThere] {
+            if (++m_blocks != 2)
+                return;
+            m_reached.release();
+            m_go.acquire();
+            if (failThere)
+                throw DbError(QStringLiteral("与数据库服务器的连接已断开。"), DbError::Kind::ConnectionLost);
+        });
+    }
+    ~ReaderGate()
+    {
+        letGo();
+        store::KeyReaders::setBetweenBlocks({});
+        store::KeyReaders::setKeysWithCount(5000);
+        store::KeySet::setBlockSizes(1024, 262144, 65536);
+    }
+    bool reached() { return m_reached.tryAcquire(1, 10000); }
+    void letGo()
+    {
+        if (!std::exchange(m_let, true))
+            m_go.release();
+    }
+
+private:
+    QSemaphore m_reached, m_go;
+    std::atomic<int> m_blocks { 0 };
+    bool m_let = false;
+};
+
 } // namespace
 
 void tst_store::membershipHoldsWhileOthersWrite_data()
@@ -688,28 +758,15 @@ void tst_store::membershipHoldsWhileOthersWrite()
     QFETCH(bool, countFirst);
     QFETCH(QString, change);
     KeyMode mode(blocks);
-    // 123 rows ordered by a column that is not the key, with ties and three nulls (first on
-    // SQLite, last on PostgreSQL): students by name, the names in the reverse order of the
-    // numbers; awards (numbered by the database) by student number.
-    const bool students = table == QStringLiteral("学生个人信息表");
-    const QString key = students ? QStringLiteral("学号") : QStringLiteral("编号");
-    const QString sort = students ? QStringLiteral("姓名") : QStringLiteral("学号");
-    QStringList values;
-    for (int i = 0; i < 123; ++i) {
-        const QString sortValue = i < 3 ? QStringLiteral("NULL")
-            : students                  ? QStringLiteral("'学生%1'").arg(200 - i, 3, 10, QChar('0'))
-                                        : QStringLiteral("'%1'").arg(2006000 + (122 - i) / 2);
-        values << (students ? QStringLiteral("('%1', %2, '男', '%1', 1, 1, 1)").arg(2006000 + i).arg(sortValue)
-                            : QStringLiteral("(%1, 1, '2006-05-01')").arg(sortValue));
-    }
-    TestDb::exec(students ? "insert into 学生个人信息表 (学号, 姓名, 性别, 密码, 所在院系编号, 所在班级编号, 学籍情况) values "
-                            + values.join(", ")
-                          : "insert into 奖励记录信息表 (学号, 级别代码, 记录时间) values " + values.join(", "));
-    const QString order = QStringLiteral("select %1 from %2 order by %3, %1").arg(key, table, sort);
+    const SortedRows data(table);
+    const bool students = data.students;
+    const QString& key = data.key;
+    const QString& sort = data.sort;
+    const QString& order = data.order;
     QStringList expected = keysOf(order);
 
     DataControl rs(std::make_shared<Connection>());
-    rs.setRecordSource(QStringLiteral("select * from %1 order by %2").arg(table, sort));
+    rs.setRecordSource(data.statement);
     rs.refresh();
     if (countFirst)
         QCOMPARE(rs.recordCount(), 123);
@@ -768,6 +825,85 @@ void tst_store::membershipHoldsWhileOthersWrite()
     const Walk fresh = walkForward(rs, key);
     QCOMPARE(fresh.keys, keysOf(order));
     QCOMPARE(fresh.deleted, 0);
+}
+
+void tst_store::keysReadBesideTheWindow_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("meanwhile");
+    for (const char* table : { "学生个人信息表", "奖励记录信息表" })
+        for (const char* meanwhile : { "nothing", "own add", "own edit", "own delete", "their insert", "their delete",
+                 "reader fails" })
+            QTest::addRow("%s, %s", QString::fromUtf8(table) == QStringLiteral("学生个人信息表") ? "students" : "awards",
+                meanwhile)
+                << QString::fromUtf8(table) << QString::fromLatin1(meanwhile);
+}
+
+void tst_store::keysReadBesideTheWindow()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, meanwhile);
+    ReaderGate gate(meanwhile == QLatin1String("reader fails"));
+    const SortedRows data(table);
+    QStringList expected = keysOf(data.order);
+    DataControl rs(std::make_shared<Connection>());
+    rs.setRecordSource(data.statement);
+    rs.refresh();
+    // The count comes before the keys of the rows after the first block, and agrees with them.
+    QCOMPARE(rs.recordCount(), 123);
+    QVERIFY(gate.reached());
+
+    QStringList gone;
+    int count = 123;
+    if (meanwhile == QLatin1String("own add")) {
+        rs.addNew();
+        if (data.students)
+            rs.setField(data.key, QStringLiteral("0000001"));
+        rs.setField(data.sort, QStringLiteral("0000001"));
+        rs.update();
+        expected << rs.field(data.key).toString(); // after the last row, where it was added
+        ++count;
+    } else if (meanwhile == QLatin1String("own edit")) {
+        rs.moveTo(5);
+        rs.setField(data.sort, QStringLiteral("龘")); // now sorts after the keys still to come
+        rs.update();
+    } else if (meanwhile == QLatin1String("own delete")) {
+        rs.moveTo(5);
+        expected.removeAt(5);
+        rs.remove();
+        --count;
+    } else if (meanwhile == QLatin1String("their insert")) {
+        // Sorts among the keys still to come, but is not of this result.
+        if (data.students)
+            TestDb::addStudent(QStringLiteral("2099999"), QStringLiteral("学生1605"));
+        else
+            TestDb::exec(QStringLiteral("insert into 奖励记录信息表 (学号, 级别代码) values ('2006050', 1)"));
+    } else if (meanwhile == QLatin1String("their delete")) {
+        for (int at : { 60, 110 })
+            gone << expected[at];
+        TestDb::exec(QStringLiteral("delete from %1 where %2 in ('%3')").arg(table, data.key, gone.join("', '")));
+    }
+    gate.letGo();
+
+    // Every row once, in order; the rows deleted meanwhile keep their places, shown as deleted.
+    const Walk forward = walkForward(rs, data.key);
+    QCOMPARE(forward.keys.size() + forward.deleted, count);
+    QCOMPARE(forward.deleted, gone.size());
+    for (const QString& k : std::as_const(gone))
+        expected.removeOne(k);
+    QCOMPARE(forward.keys, expected);
+    const Walk backward = walkBackward(rs, data.key);
+    QCOMPARE(backward.keys, forward.keys);
+    QCOMPARE(rs.recordCount(), count);
+    for (int at : { 60, 110 })
+        QCOMPARE(rs.valueAt(at, rs.fieldIndex(data.key)).isValid(), gone.isEmpty());
+    if (TestDb::engine() == store::Engine::PostgreSQL) {
+        // The reading session ends its snapshot as soon as the keys are read: nothing is held.
+        QTRY_COMPARE(TestDb::value(QStringLiteral("select count(*) from pg_stat_activity where datname = "
+                                                  "current_database() and state like 'idle in transaction%'"))
+                         .toInt(),
+            0);
+    }
 }
 
 void tst_store::keysTakenBlockByBlock()

@@ -1,0 +1,228 @@
+#include "KeyReader.h"
+
+#include "Connection.h"
+#include "DbError.h"
+
+#include <algorithm>
+
+namespace store {
+
+namespace {
+
+// A reader per result being read at once; more results wait for one of them.
+constexpr size_t kMostReaders = 3;
+// Keys of results up to this size come with their count: waiting for them costs no more than a
+// few milliseconds, and the count is then exactly the keys'.
+int gKeysWithCount = 5000;
+
+std::function<void()>& betweenBlocks()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+
+} // namespace
+
+std::optional<KeyFeed::Count> KeyFeed::count()
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_counted || m_ended; });
+    if (!m_counted)
+        return std::nullopt;
+    return m_count;
+}
+
+KeyFeed::Taken KeyFeed::take(bool wait)
+{
+    std::unique_lock lock(m_mutex);
+    if (wait)
+        m_changed.wait(lock, [this] { return m_pending.moved || m_ended; });
+    Taken taken = std::move(m_pending);
+    m_pending = Taken();
+    m_pending.cursor = taken.cursor;
+    taken.ended = m_ended;
+    return taken;
+}
+
+void KeyFeed::cancel()
+{
+    std::lock_guard lock(m_mutex);
+    m_cancelled = true;
+}
+
+bool KeyFeed::cancelled()
+{
+    std::lock_guard lock(m_mutex);
+    return m_cancelled;
+}
+
+void KeyFeed::counted(const Count& count)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_count = count;
+        m_counted = true;
+    }
+    m_changed.notify_all();
+}
+
+void KeyFeed::read(const KeySet& keys, int& handedOver)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        std::vector<qint64> ints;
+        QStringList texts;
+        keys.keysFrom(handedOver, ints, texts);
+        m_pending.ints.insert(m_pending.ints.end(), ints.begin(), ints.end());
+        m_pending.texts << texts;
+        m_pending.cursor = keys.cursor();
+        m_pending.moved = true;
+        handedOver = keys.size();
+    }
+    m_changed.notify_all();
+}
+
+void KeyFeed::end(bool failed)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_ended = true;
+        m_failed = failed;
+    }
+    m_changed.notify_all();
+}
+
+KeyReaders::KeyReaders(const QString& connectionString)
+    : m_connectionString(connectionString)
+{
+}
+
+KeyReaders::~KeyReaders()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        for (const auto& reader : m_readers)
+            for (Job& job : reader->jobs)
+                job.feed->cancel();
+    }
+    m_wake.notify_all();
+    for (const auto& reader : m_readers)
+        reader->thread.join();
+}
+
+int KeyReaders::keysWithCount() { return gKeysWithCount; }
+void KeyReaders::setKeysWithCount(int rows) { gKeysWithCount = rows; }
+void KeyReaders::setBetweenBlocks(std::function<void()> hook) { betweenBlocks() = std::move(hook); }
+
+std::shared_ptr<KeyFeed> KeyReaders::start(const KeySet& keys, bool numbered, int eager)
+{
+    auto feed = std::make_shared<KeyFeed>();
+    std::unique_lock lock(m_mutex);
+    Reader* chosen = nullptr;
+    for (const auto& reader : m_readers)
+        if (!reader->busy && reader->jobs.empty())
+            chosen = reader.get();
+    if (!chosen && m_readers.size() < kMostReaders) {
+        m_readers.push_back(std::make_unique<Reader>());
+        chosen = m_readers.back().get();
+        chosen->thread = std::thread(&KeyReaders::run, this, chosen);
+    }
+    if (!chosen)
+        chosen = std::min_element(m_readers.begin(), m_readers.end(), [](const auto& a, const auto& b) {
+            return a->jobs.size() < b->jobs.size();
+        })->get();
+    chosen->jobs.push_back(Job { keys, numbered, eager, feed });
+    lock.unlock();
+    m_wake.notify_all();
+    return feed;
+}
+
+void KeyReaders::run(Reader* reader)
+{
+    // The session is this thread's own: opened here when first needed, and closed here.
+    std::unique_ptr<Connection> session;
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [&] { return m_stopping || !reader->jobs.empty(); });
+            if (m_stopping) {
+                for (Job& left : reader->jobs)
+                    left.feed->end(true);
+                reader->jobs.clear();
+                break;
+            }
+            job = std::move(reader->jobs.front());
+            reader->jobs.pop_front();
+            reader->busy = true;
+        }
+        work(session, job);
+        job = Job(); // the copy of the keys goes here, not when the next result comes
+        std::lock_guard lock(m_mutex);
+        reader->busy = false;
+    }
+}
+
+void KeyReaders::work(std::unique_ptr<Connection>& session, Job& job)
+{
+    KeyFeed& feed = *job.feed;
+    if (feed.cancelled()) {
+        feed.end(true);
+        return;
+    }
+    bool inSnapshot = false;
+    try {
+        if (!session)
+            session = std::make_unique<Connection>(m_connectionString);
+        session->beginSnapshot();
+        inSnapshot = true;
+        const QVector<QVariant> row = session->select(job.keys.remainingCountStatement(job.numbered)).rows.value(0);
+        KeyFeed::Count count;
+        count.after = row.value(0).toInt();
+        if (job.numbered && !row.value(1).isNull())
+            count.highest = row.value(1).toLongLong();
+        const int total = job.keys.size() + count.after;
+        count.keysFollow = !job.numbered || total <= job.eager;
+        if (!count.keysFollow) {
+            inSnapshot = false;
+            session->endSnapshot();
+            feed.counted(count);
+            feed.end(false);
+            return;
+        }
+        const bool withCount = total <= gKeysWithCount;
+        if (!withCount)
+            feed.counted(count);
+        int handedOver = job.keys.size();
+        int block = KeySet::firstBlock();
+        while (!job.keys.complete() && !feed.cancelled()) {
+            if (betweenBlocks())
+                betweenBlocks()();
+            job.keys.readBlock(*session, withCount ? 0 : block);
+            block = std::min(block * 2, KeySet::largestBlock());
+            if (!withCount)
+                feed.read(job.keys, handedOver);
+        }
+        inSnapshot = false;
+        session->endSnapshot();
+        if (withCount) {
+            feed.read(job.keys, handedOver);
+            feed.counted(count);
+        }
+        feed.end(false);
+    } catch (const DbError&) {
+        if (inSnapshot) {
+            try {
+                session->endSnapshot();
+            } catch (const DbError&) {
+            }
+        }
+        // A session that failed is opened anew for the next result; this one is read by the
+        // record set itself.
+        session.reset();
+        feed.end(true);
+    }
+}
+
+} // namespace store
