@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QSaveFile>
+#include <cmath>
 
 namespace platform {
 
@@ -41,6 +42,31 @@ QByteArray quoted(const QByteArray& text)
     return out;
 }
 
+// A number as QByteArray::number(value, 'g', 15) writes it. A value of at most two decimals (a
+// score, a credit) is written directly, several times faster: a large export has one in every row.
+QByteArray number(double value)
+{
+    if (std::isfinite(value) && !(value == 0 && std::signbit(value)) && std::fabs(value) < 1e13) {
+        const double hundredths = value * 100;
+        if (hundredths == std::floor(hundredths)) {
+            const qint64 n = qint64(hundredths);
+            const qint64 whole = n / 100, part = std::llabs(n % 100);
+            QByteArray out;
+            if (n < 0 && whole == 0)
+                out += '-';
+            out += QByteArray::number(whole);
+            if (part != 0) {
+                out += '.';
+                out += char('0' + part / 10);
+                if (part % 10 != 0)
+                    out += char('0' + part % 10);
+            }
+            return out;
+        }
+    }
+    return QByteArray::number(value, 'g', 15);
+}
+
 } // namespace
 
 CsvWriter::CsvWriter() = default;
@@ -58,8 +84,14 @@ QByteArray CsvWriter::field(const QVariant& value)
     case QMetaType::Short:
     case QMetaType::UShort: return QByteArray::number(value.toLongLong());
     case QMetaType::Double:
-    case QMetaType::Float: return QByteArray::number(value.toDouble(), 'g', 15);
-    case QMetaType::QDate: return value.toDate().toString(QStringLiteral("yyyy-M-d")).toUtf8();
+    case QMetaType::Float: return number(value.toDouble());
+    case QMetaType::QDate: {
+        const QDate date = value.toDate();
+        if (date.isValid() && date.year() >= 1000 && date.year() <= 9999)
+            return QByteArray::number(date.year()) + '-' + QByteArray::number(date.month()) + '-'
+                + QByteArray::number(date.day());
+        return date.toString(QStringLiteral("yyyy-M-d")).toUtf8();
+    }
     case QMetaType::QDateTime: return value.toDateTime().date().toString(QStringLiteral("yyyy-M-d")).toUtf8();
     default: break;
     }

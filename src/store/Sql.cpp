@@ -97,6 +97,23 @@ QStringList parseArray(const QString& text)
 
 QDate parseDate(const QString& text)
 {
+    // The form both engines give (2006-05-19) is read without the pattern below: a large result
+    // has a date in every row.
+    if (text.size() == 10 && text[4] == u'-' && text[7] == u'-') {
+        auto number = [&](int from, int length) {
+            int value = 0;
+            for (int i = from; i < from + length; ++i) {
+                const char16_t c = text[i].unicode();
+                if (c < u'0' || c > u'9')
+                    return -1;
+                value = value * 10 + (c - u'0');
+            }
+            return value;
+        };
+        const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+        if (year >= 0 && month >= 0 && day >= 0)
+            return QDate(year, month, day);
+    }
     static const QRegularExpression form(
         QStringLiteral("^\\s*([0-9]{4})[-/.]([0-9]{1,2})[-/.]([0-9]{1,2})(?:[ T]00:00(?::00(?:\\.0+)?)?)?\\s*$"));
     const auto m = form.match(text);
