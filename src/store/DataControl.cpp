@@ -6,6 +6,7 @@
 #include "RecordModel.h"
 #include "Sql.h"
 
+#include <QScopeGuard>
 #include <algorithm>
 
 namespace store {
@@ -24,6 +25,7 @@ constexpr int kMaxCachedRows = 20000;
 constexpr int kShortResult = 5000;
 constexpr int kShortResultBlock = 500;
 constexpr int kExportBlock = 1000;
+constexpr int kStreamBlock = 10000; // rows a statement reads when a result is read through
 int gEagerKeys = 250000;
 
 } // namespace
@@ -228,7 +230,7 @@ void DataControl::fetchBlock(int index)
     const int block = total <= kShortResult && m_keys.complete() ? kShortResultBlock : PageSize;
     const int begin = index / block * block;
     const int end = std::min(begin + block, total);
-    m_keys.require(db, begin, end);
+    m_keys.require(db, begin, end, total);
     // Rows that went since the count leave the membership short; rows that came since, long.
     if (m_keys.complete() && m_keys.size() > total)
         m_keys.truncate(total);
@@ -630,17 +632,24 @@ void DataControl::forEachRow(const std::function<bool(const QVector<QVariant>&)>
                 return;
     } else {
         Connection& db = connection();
-        m_keys.readAll(db, false);
-        if (m_keys.size() > total)
-            m_keys.truncate(total);
         // PostgreSQL's driver costs most per statement and per row: larger blocks, each sent back
         // as arrays.
         const bool postgres = db.engine() == Engine::PostgreSQL;
         const int blockSize = postgres ? kExportBlock * 10 : kExportBlock;
-        for (int begin = 0; begin < total; begin += blockSize) {
-            const int end = std::min(begin + blockSize, total);
+        // Keys a reader is taking are waited for, and keys skipped by a jump are taken now: the
+        // rows of the keys taken are read by key. The rows after them are read in order, whole,
+        // their keys taken as they come, as browsing would take them: a large result is read
+        // through once instead of key by key.
+        if (m_keys.following())
+            m_keys.readAll(db, false);
+        m_keys.fillGaps(db);
+        if (m_keys.complete() && m_keys.size() > total)
+            m_keys.truncate(total);
+        const int known = std::min(m_keys.size(), total);
+        for (int begin = 0; begin < known; begin += blockSize) {
+            const int end = std::min(begin + blockSize, known);
             QStringList literals;
-            for (int at = begin; at < std::min(end, m_keys.size()); ++at)
+            for (int at = begin; at < end; ++at)
                 if (const QVariant key = m_keys.at(at); !key.isNull())
                     literals << (postgres && m_keyType != ColumnType::Text ? key.toString() : Sql::literal(key, m_keyType));
             QHash<QString, Row> byKey;
@@ -661,6 +670,39 @@ void DataControl::forEachRow(const std::function<bool(const QVector<QVariant>&)>
                     return;
             }
         }
+        // A session of its own reads them, a few blocks ahead, while the rows read are handed on;
+        // what it cannot read is read here.
+        int at = known;
+        std::shared_ptr<KeyFeed> feed;
+        if (at < total && !m_keys.complete())
+            feed = db.keyReaders().startRows(m_keys, kStreamBlock);
+        const auto stop = qScopeGuard([&] {
+            if (feed)
+                feed->cancel();
+        });
+        while (at < total && !m_keys.complete()) {
+            QVector<Row> rows;
+            if (feed) {
+                KeyFeed::Taken taken = feed->take(true);
+                if (taken.moved)
+                    m_keys.takeHandedOver(taken.ints, taken.texts, taken.cursor);
+                rows = std::move(taken.rows);
+                if (taken.ended)
+                    feed.reset();
+            } else {
+                rows = m_keys.readRows(db, std::max(blockSize, kStreamBlock)).rows;
+            }
+            for (const Row& row : std::as_const(rows)) {
+                if (at >= total)
+                    break;
+                if (!visit(shown(at++, row)))
+                    return;
+            }
+        }
+        // Rows that went since the count leave their places empty.
+        for (; at < total; ++at)
+            if (!visit(shown(at, Row())))
+                return;
     }
     for (int i = 0; i < m_appended.size(); ++i)
         if (!visit(shown(total + i, m_appended[i])))

@@ -34,20 +34,27 @@ std::optional<KeyFeed::Count> KeyFeed::count()
 
 KeyFeed::Taken KeyFeed::take(bool wait)
 {
-    std::unique_lock lock(m_mutex);
-    if (wait)
-        m_changed.wait(lock, [this] { return m_pending.moved || m_ended; });
-    Taken taken = std::move(m_pending);
-    m_pending = Taken();
-    m_pending.cursor = taken.cursor;
-    taken.ended = m_ended;
+    Taken taken;
+    {
+        std::unique_lock lock(m_mutex);
+        if (wait)
+            m_changed.wait(lock, [this] { return m_pending.moved || m_ended; });
+        taken = std::move(m_pending);
+        m_pending = Taken();
+        m_pending.cursor = taken.cursor;
+        taken.ended = m_ended;
+    }
+    m_taken.notify_all();
     return taken;
 }
 
 void KeyFeed::cancel()
 {
-    std::lock_guard lock(m_mutex);
-    m_cancelled = true;
+    {
+        std::lock_guard lock(m_mutex);
+        m_cancelled = true;
+    }
+    m_taken.notify_all();
 }
 
 bool KeyFeed::cancelled()
@@ -66,10 +73,20 @@ void KeyFeed::counted(const Count& count)
     m_changed.notify_all();
 }
 
-void KeyFeed::read(const KeySet& keys, int& handedOver)
+void KeyFeed::read(const KeySet& keys, int& handedOver, QVector<QVector<QVariant>>* rows)
 {
     {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
+        if (rows) {
+            // Whole rows wait until the record set has taken most of those read before. A block
+            // with no new rows (all its keys taken already) never waits: it has nothing to hold.
+            m_taken.wait(lock, [&] {
+                return m_cancelled || rows->isEmpty() || m_pending.rows.size() < rows->size() * 2;
+            });
+            if (m_cancelled)
+                return;
+            m_pending.rows << std::move(*rows);
+        }
         std::vector<qint64> ints;
         QStringList texts;
         keys.keysFrom(handedOver, ints, texts);
@@ -118,6 +135,19 @@ void KeyReaders::setBetweenBlocks(std::function<void()> hook) { betweenBlocks() 
 std::shared_ptr<KeyFeed> KeyReaders::start(const KeySet& keys, bool numbered, int eager)
 {
     auto feed = std::make_shared<KeyFeed>();
+    queue(Job { keys, numbered, eager, feed, 0 });
+    return feed;
+}
+
+std::shared_ptr<KeyFeed> KeyReaders::startRows(const KeySet& keys, int block)
+{
+    auto feed = std::make_shared<KeyFeed>();
+    queue(Job { keys, false, 0, feed, std::max(block, 1) });
+    return feed;
+}
+
+void KeyReaders::queue(Job job)
+{
     std::unique_lock lock(m_mutex);
     Reader* chosen = nullptr;
     for (const auto& reader : m_readers)
@@ -132,10 +162,9 @@ std::shared_ptr<KeyFeed> KeyReaders::start(const KeySet& keys, bool numbered, in
         chosen = std::min_element(m_readers.begin(), m_readers.end(), [](const auto& a, const auto& b) {
             return a->jobs.size() < b->jobs.size();
         })->get();
-    chosen->jobs.push_back(Job { keys, numbered, eager, feed });
+    chosen->jobs.push_back(std::move(job));
     lock.unlock();
     m_wake.notify_all();
-    return feed;
 }
 
 void KeyReaders::run(Reader* reader)
@@ -177,6 +206,13 @@ void KeyReaders::work(std::unique_ptr<Connection>& session, Job& job)
             session = std::make_unique<Connection>(m_connectionString);
         session->beginSnapshot();
         inSnapshot = true;
+        if (job.rowBlock > 0) {
+            readRows(*session, job);
+            inSnapshot = false;
+            session->endSnapshot();
+            feed.end(false);
+            return;
+        }
         const QVector<QVariant> row = session->select(job.keys.remainingCountStatement(job.numbered)).rows.value(0);
         KeyFeed::Count count;
         count.after = row.value(0).toInt();
@@ -222,6 +258,16 @@ void KeyReaders::work(std::unique_ptr<Connection>& session, Job& job)
         // record set itself.
         session.reset();
         feed.end(true);
+    }
+}
+
+void KeyReaders::readRows(Connection& session, Job& job)
+{
+    KeyFeed& feed = *job.feed;
+    int handedOver = job.keys.size();
+    while (!job.keys.complete() && !feed.cancelled()) {
+        Connection::Rows read = job.keys.readRows(session, job.rowBlock);
+        feed.read(job.keys, handedOver, &read.rows);
     }
 }
 

@@ -30,6 +30,7 @@ public:
     struct Taken {
         std::vector<qint64> ints;
         QStringList texts;
+        QVector<QVector<QVariant>> rows; // the rows of these keys, where whole rows are read
         KeySet::Cursor cursor; // where the reader's seek stands after these keys
         bool moved = false;    // keys were read since the last take: the cursor is new
         bool ended = false;    // nothing more will come: all is read, or the reader failed
@@ -44,11 +45,12 @@ public:
 private:
     friend class KeyReaders;
     void counted(const Count& count);
-    void read(const KeySet& keys, int& handedOver);
+    void read(const KeySet& keys, int& handedOver, QVector<QVector<QVariant>>* rows = nullptr);
     void end(bool failed);
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
+    std::condition_variable m_taken; // whole rows are read ahead of the record set by a few blocks
     bool m_counted = false;
     bool m_ended = false;
     bool m_failed = false;
@@ -74,6 +76,9 @@ public:
     // `eager` rows. A result of up to keysWithCount() rows has its keys read before its count is
     // given.
     std::shared_ptr<KeyFeed> start(const KeySet& keys, bool numbered, int eager);
+    // Starts reading the rows after `keys`, whole, `block` rows a statement, with their keys: for
+    // reading a large result through (an export) while the record set hands on the rows read.
+    std::shared_ptr<KeyFeed> startRows(const KeySet& keys, int block);
 
     static int keysWithCount();
     // For tests: how many keys come with the count, and what a reader does between two blocks.
@@ -86,14 +91,17 @@ private:
         bool numbered = false;
         int eager = 0;
         std::shared_ptr<KeyFeed> feed;
+        int rowBlock = 0; // whole rows, this many a statement; 0: the count and keys
     };
     struct Reader {
         std::thread thread;
         std::deque<Job> jobs;
         bool busy = false;
     };
+    void queue(Job job);
     void run(Reader* reader);
     void work(std::unique_ptr<Connection>& session, Job& job);
+    void readRows(Connection& session, Job& job);
 
     QString m_connectionString;
     std::mutex m_mutex;

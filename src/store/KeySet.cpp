@@ -1,6 +1,7 @@
 #include "KeySet.h"
 
 #include "Connection.h"
+#include "DbError.h"
 #include "KeyReader.h"
 
 #include <algorithm>
@@ -154,6 +155,7 @@ KeySet& KeySet::operator=(const KeySet& other)
     m_anchorSort = other.m_anchorSort;
     m_bound = other.m_bound;
     m_gaps = other.m_gaps;
+    m_sinceJump = other.m_sinceJump;
     m_bits = other.m_bits;
     m_farInts = other.m_farInts;
     m_seenTexts = other.m_seenTexts;
@@ -188,6 +190,7 @@ void KeySet::start(const Plan& plan, Engine engine)
     m_anchorSort.clear();
     m_bound.reset();
     m_gaps.clear();
+    m_sinceJump = 0;
     m_bits.clear();
     m_farInts.clear();
     m_seenTexts.clear();
@@ -202,6 +205,7 @@ void KeySet::takeFirst(const QVector<QVariant>& keys, const QVariant& lastSortVa
             else
                 m_ints.push_back(key.toLongLong());
         }
+    m_sinceJump = size();
     if (keys.isEmpty())
         return;
     Segment segment = Segment::KeyOnly;
@@ -249,6 +253,8 @@ QStringList KeySet::rangeConditions(Segment segment, const Range& range) const
     QStringList conditions;
     if (!m_plan.where.isEmpty())
         conditions << '(' + m_plan.where + ')';
+    if (m_bound)
+        conditions << m_plan.keyExpr + QStringLiteral(" <= ") + QString::number(*m_bound);
     auto pair = [&](const QString& op, const QVariant& sort, const QVariant& key) {
         const ColumnType sortType = table.column(m_plan.sortColumn)->type;
         return QStringLiteral("(%1, %2)%3(%4, %5)")
@@ -281,17 +287,19 @@ QStringList KeySet::rangeConditions(Segment segment, const Range& range) const
     return conditions;
 }
 
-QString KeySet::rangeStatement(Segment segment, const Range& range, int limit, int offset) const
+QString KeySet::rangeStatement(Segment segment, const Range& range, int limit, int offset, bool backwards, bool wholeRows) const
 {
     const bool sorted = !m_plan.sortColumn.isEmpty();
-    const QString direction = m_plan.descending ? QStringLiteral(" desc") : QString();
+    const QString direction = m_plan.descending != backwards ? QStringLiteral(" desc") : QString();
     const QString order = segment == Segment::Values
         ? m_plan.sortExpr + direction + QStringLiteral(", ") + m_plan.keyExpr + direction
         : m_plan.keyExpr + direction;
     const QStringList conditions = rangeConditions(segment, range);
-    QString statement = QStringLiteral("select ") + m_plan.keyExpr + QStringLiteral(" as k")
-        + (sorted ? QStringLiteral(", ") + m_plan.sortExpr + QStringLiteral(" as s") : QString()) + QStringLiteral(" from ")
-        + m_plan.from;
+    QString statement = QStringLiteral("select ")
+        + (wholeRows ? QStringLiteral("*")
+                     : m_plan.keyExpr + QStringLiteral(" as k")
+                    + (sorted ? QStringLiteral(", ") + m_plan.sortExpr + QStringLiteral(" as s") : QString()))
+        + QStringLiteral(" from ") + m_plan.from;
     if (!conditions.isEmpty())
         statement += QStringLiteral(" where ") + conditions.join(QStringLiteral(" and "));
     statement += QStringLiteral(" order by ") + order;
@@ -401,11 +409,18 @@ void KeySet::takeInts(const std::vector<qint64>& keys)
 void KeySet::readChunk(Connection& db, int limit)
 {
     const Connection::Keys read = this->read(db, chunkStatement(limit), limit);
+    const int before = size();
     if (m_text)
         takeTexts(read.texts);
     else
         takeInts(read.ints);
-    if (limit <= 0 || read.rows < limit || read.kept.isEmpty()) {
+    m_sinceJump += size() - before;
+    advance(limit <= 0 ? 0 : read.rows, limit, read.kept);
+}
+
+void KeySet::advance(int rows, int limit, const QVector<QVariant>& last)
+{
+    if (limit <= 0 || rows < limit || last.isEmpty()) {
         // This segment has no more rows: the next one starts from its beginning.
         m_anchored = false;
         if (++m_segment >= m_segments.size()) {
@@ -415,8 +430,63 @@ void KeySet::readChunk(Connection& db, int limit)
         return;
     }
     m_anchored = true;
-    m_anchorKey = read.kept.value(0);
-    m_anchorSort = read.kept.value(1);
+    m_anchorKey = last.value(0);
+    m_anchorSort = last.value(1);
+}
+
+KeySet::Range KeySet::cursorRange() const
+{
+    Range range;
+    range.after = m_anchored;
+    range.afterKey = m_anchorKey;
+    range.afterSort = m_anchorSort;
+    return range;
+}
+
+Connection::Rows KeySet::readRows(Connection& db, int limit)
+{
+    const QString statement = rangeStatement(m_segments[m_segment], cursorRange(), limit, 0, false, true);
+    Connection::Rows read = m_engine == Engine::PostgreSQL ? db.selectAll(statement) : db.select(statement);
+    auto column = [&](const QString& name) {
+        for (int i = 0; i < read.fields.size(); ++i)
+            if (read.fields[i].compare(name, Qt::CaseInsensitive) == 0)
+                return i;
+        return -1;
+    };
+    const int keyAt = column(m_plan.keyColumn);
+    const int sortAt = m_plan.sortColumn.isEmpty() ? -1 : column(m_plan.sortColumn);
+    if (keyAt < 0)
+        throw DbError(QStringLiteral("结果中没有键列：%1").arg(m_plan.keyColumn));
+    QVector<QVariant> last;
+    if (!read.rows.isEmpty()) {
+        last << read.rows.last().value(keyAt);
+        if (sortAt >= 0)
+            last << read.rows.last().value(sortAt);
+    }
+    const int rows = int(read.rows.size());
+    Connection::Rows taken;
+    taken.fields = read.fields;
+    taken.rows.reserve(rows);
+    for (QVector<QVariant>& row : read.rows) {
+        const QVariant key = row.value(keyAt);
+        const bool fresh = m_text ? see(key.toString()) : takeInt(key.toLongLong());
+        if (!fresh)
+            continue;
+        if (m_text)
+            m_texts << key.toString();
+        else
+            m_ints.push_back(key.toLongLong());
+        taken.rows.push_back(std::move(row));
+    }
+    m_sinceJump += int(taken.rows.size());
+    advance(rows, limit, last);
+    return taken;
+}
+
+void KeySet::fillGaps(Connection& db)
+{
+    while (!m_gaps.isEmpty())
+        fill(db, int(m_gaps.size()) - 1);
 }
 
 bool KeySet::jump(Connection& db, int index)
@@ -445,9 +515,60 @@ bool KeySet::jump(Connection& db, int index)
     m_gaps << gap;
     m_ints.resize(size_t(index), kUnknown);
     m_ints.push_back(key);
+    m_sinceJump = 1;
     m_anchored = true;
     m_anchorKey = gap.endKey;
     m_anchorSort = gap.endSort;
+    return true;
+}
+
+bool KeySet::readTail(Connection& db, int begin, int total)
+{
+    // The last rows, last first, segment by segment from the last, until there are as many as
+    // places from `begin` to the end. The places between the keys read and these are a gap,
+    // which must lie within the segment being read.
+    const int wanted = total - begin;
+    std::vector<qint64> tail; // last first
+    Segment gapSegment = m_segments[m_segment];
+    QVariant firstKey, firstSort;
+    for (int segment = int(m_segments.size()) - 1; segment >= m_segment; --segment) {
+        Range range;
+        if (segment == m_segment && m_anchored) {
+            range.after = true;
+            range.afterKey = m_anchorKey;
+            range.afterSort = m_anchorSort;
+        }
+        const int limit = wanted - int(tail.size());
+        const Connection::Keys read = this->read(db, rangeStatement(m_segments[segment], range, limit, 0, true), limit);
+        tail.insert(tail.end(), read.ints.begin(), read.ints.end());
+        if (read.rows < limit)
+            continue; // the whole segment is in the tail
+        if (segment != m_segment || read.kept.isEmpty())
+            return false; // the gap would span segments: skipped to instead
+        gapSegment = m_segments[segment];
+        firstKey = read.kept.value(0);
+        firstSort = read.kept.value(1);
+        break;
+    }
+    if (int(tail.size()) < wanted || !firstKey.isValid())
+        return false; // fewer rows than counted before `begin`: read on from the keys taken
+    std::vector<qint64> taken;
+    for (auto it = tail.rbegin(); it != tail.rend(); ++it)
+        if (takeInt(*it))
+            taken.push_back(*it);
+    Gap gap;
+    gap.begin = size();
+    gap.end = total - int(taken.size());
+    gap.segment = gapSegment;
+    gap.start.after = m_anchored;
+    gap.start.afterKey = m_anchorKey;
+    gap.start.afterSort = m_anchorSort;
+    gap.endKey = firstKey;
+    gap.endSort = firstSort;
+    m_gaps << gap;
+    m_ints.resize(size_t(gap.end), kUnknown);
+    m_ints.insert(m_ints.end(), taken.begin(), taken.end());
+    m_complete = true;
     return true;
 }
 
@@ -507,14 +628,19 @@ void KeySet::split(Connection& db, int gapIndex, int begin, int end)
     }
 }
 
-void KeySet::require(Connection& db, int begin, int end)
+void KeySet::require(Connection& db, int begin, int end, int total)
 {
     while (m_feed && !m_complete && size() < end && takeFed(true)) {
     }
     if (!m_complete && size() < end) {
-        if (!m_text && m_plan.seekable && begin - size() >= gJumpAhead)
-            jump(db, begin);
-        readTo(db, end - 1);
+        const bool far = !m_text && m_plan.seekable && begin - size() >= gJumpAhead;
+        // Nearer the end than the keys read: read back from the end, as the engine reads a last
+        // page, instead of skipping every row before it.
+        if (!(far && total - begin < begin - size() && readTail(db, begin, total))) {
+            if (far)
+                jump(db, begin);
+            readTo(db, end - 1);
+        }
     }
     for (int i = int(m_gaps.size()) - 1; i >= 0; --i) {
         const Gap& gap = m_gaps[i];
@@ -538,7 +664,9 @@ void KeySet::readTo(Connection& db, int index)
     while (!m_complete && size() <= index) {
         if (!m_text && index - size() >= gJumpAhead && jump(db, index))
             continue;
-        const int wanted = std::max(index + 1 - size(), size());
+        // Blocks grow with the keys read one after another, so that a walk takes few statements
+        // and a jump far ahead is not followed by a large block.
+        const int wanted = std::max(index + 1 - size(), m_sinceJump);
         readChunk(db, std::clamp(wanted, gFirstChunk, gLargestChunk));
     }
 }
@@ -656,21 +784,27 @@ bool KeySet::takeFed(bool wait)
     if (!m_feed)
         return false;
     KeyFeed::Taken taken = m_feed->take(wait);
-    if (m_text)
-        takeTexts(taken.texts);
-    else
-        takeInts(taken.ints);
-    if (taken.moved) {
-        m_segment = taken.cursor.segment;
-        m_anchored = taken.cursor.anchored;
-        m_anchorKey = taken.cursor.anchorKey;
-        m_anchorSort = taken.cursor.anchorSort;
-        m_complete = taken.cursor.complete;
-    }
+    if (taken.moved)
+        takeHandedOver(taken.ints, taken.texts, taken.cursor);
     // Done, or failed: what is left is read here, from where that session stopped.
     if (taken.ended)
         m_feed.reset();
     return true;
+}
+
+void KeySet::takeHandedOver(const std::vector<qint64>& ints, const QStringList& texts, const Cursor& cursor)
+{
+    const int before = size();
+    if (m_text)
+        takeTexts(texts);
+    else
+        takeInts(ints);
+    m_sinceJump += size() - before;
+    m_segment = cursor.segment;
+    m_anchored = cursor.anchored;
+    m_anchorKey = cursor.anchorKey;
+    m_anchorSort = cursor.anchorSort;
+    m_complete = cursor.complete;
 }
 
 bool KeySet::see(const QString& key)

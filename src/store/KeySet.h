@@ -84,14 +84,21 @@ public:
     void markSeen(const QVariant& key);
 
     // Makes sure the keys of places [begin, end) are known: read up to there, and those skipped
-    // on the way read now.
-    void require(Connection& db, int begin, int end);
+    // on the way read now. `total` is the count of the result: a place near its end is reached
+    // from the end.
+    void require(Connection& db, int begin, int end, int total);
 
     // The keys still to come may be read by a session of its own (KeyReaders): the statement
     // that counts them (and, asked for, the highest key of the table beside the count), the next
     // block of them, and the keys from place `from` on with where the seek stands, for handing
     // over.
     QString remainingCountStatement(bool withHighest) const;
+    // The next rows after the keys taken, whole ("select *" of the statement's tables), their
+    // keys taken as a block of keys would be: for reading a large result through once. Only
+    // the rows whose keys were taken are answered.
+    Connection::Rows readRows(Connection& db, int limit);
+    // Takes the keys that jumps skipped.
+    void fillGaps(Connection& db);
     void readBlock(Connection& db, int limit) { readChunk(db, limit); }
     struct Cursor {
         int segment = 0;
@@ -105,6 +112,8 @@ public:
     // it, and goes on on the caller's own session from where it stopped if it failed.
     void follow(std::shared_ptr<KeyFeed> feed);
     bool following() const { return m_feed != nullptr; }
+    // Takes keys that a session of its own handed over (KeyFeed::take), with where its seek stands.
+    void takeHandedOver(const std::vector<qint64>& ints, const QStringList& texts, const Cursor& cursor);
     // The session stops reading for this result (a refresh, or the record set goes).
     void stopFollowing();
 
@@ -130,7 +139,12 @@ private:
 
     QString chunkStatement(int limit) const;
     QStringList rangeConditions(Segment segment, const Range& range) const;
-    QString rangeStatement(Segment segment, const Range& range, int limit, int offset) const;
+    QString rangeStatement(Segment segment, const Range& range, int limit, int offset, bool backwards = false,
+        bool wholeRows = false) const;
+    Range cursorRange() const;
+    // After a block that read `rows` of `limit`: the next block starts after the last key read,
+    // or, when the block was short, with the next segment.
+    void advance(int rows, int limit, const QVector<QVariant>& last);
     // Takes what the session of its own has read; with `wait`, waits until it has read more.
     // False once it has stopped following.
     bool takeFed(bool wait);
@@ -139,6 +153,7 @@ private:
     Connection::Keys read(Connection& db, const QString& statement, int limit) const;
     void readChunk(Connection& db, int limit);
     bool jump(Connection& db, int index);
+    bool readTail(Connection& db, int begin, int total);
     void fill(Connection& db, int gapIndex);
     void split(Connection& db, int gapIndex, int begin, int end);
     bool takeInt(qint64 key);
@@ -162,6 +177,7 @@ private:
     QVariant m_anchorSort;
     std::optional<qint64> m_bound;
     QVector<Gap> m_gaps;
+    int m_sinceJump = 0; // keys read one after another since the last jump
 
     // Keys taken already: a bitmap for the usual small whole numbers, a set for the rest.
     std::vector<quint64> m_bits;

@@ -84,6 +84,8 @@ private Q_SLOTS:
     void keysTakenBlockByBlock();
     void keysReadBesideTheWindow_data();
     void keysReadBesideTheWindow();
+    void exportReadsALargeResultThroughOnce_data();
+    void exportReadsALargeResultThroughOnce();
     void joinedResultWritesItsOwnTable();
     void sqliteWriterWaitsForAnother();
     void aWriteIsNeverSentTwice();
@@ -961,6 +963,49 @@ void tst_store::keysTakenBlockByBlock()
     withoutMoved.removeAll(moved);
     expectedWithoutMoved.removeAll(moved);
     QCOMPARE(withoutMoved, expectedWithoutMoved);
+}
+
+void tst_store::exportReadsALargeResultThroughOnce_data()
+{
+    QTest::addColumn<int>("looked");
+    QTest::newRow("just opened") << -1;
+    QTest::newRow("after a look far ahead") << 200;
+    QTest::newRow("after a look at the end") << 299;
+}
+
+void tst_store::exportReadsALargeResultThroughOnce()
+{
+    // A large numbered result whose keys are taken as it is browsed: an export reads the rows
+    // after the keys taken in order, whole, and takes their keys as browsing would.
+    QFETCH(int, looked);
+    KeyMode mode(true);
+    addScores(300);
+    QStringList expected = keysOf(QStringLiteral("select 编号 from 学生成绩表 order by 学号, 编号"));
+    DataControl rs(std::make_shared<Connection>());
+    rs.setRecordSource(QStringLiteral(" select * from 学生成绩表  order by 学号   "));
+    rs.refresh();
+    QCOMPARE(rs.recordCount(), 300);
+    if (looked >= 0)
+        QCOMPARE(rs.valueAt(looked, rs.fieldIndex(QStringLiteral("编号"))).toString(), expected[looked]);
+    // Meanwhile another user adds a row (not of this result) and deletes one.
+    addScores(1);
+    TestDb::exec(QStringLiteral("delete from 学生成绩表 where 编号=%1").arg(expected[150]));
+    expected.removeAt(150);
+
+    QStringList exported;
+    int places = 0;
+    rs.forEachRow([&](const QVector<QVariant>& row) {
+        ++places;
+        if (!row.isEmpty())
+            exported << row.value(rs.fieldIndex(QStringLiteral("编号"))).toString();
+        return true;
+    });
+    QCOMPARE(places, 300);
+    QCOMPARE(exported, expected);
+    // Browsing finds what the export found, in the same places.
+    const Walk walk = walkForward(rs, QStringLiteral("编号"));
+    QCOMPARE(walk.keys, exported);
+    QCOMPARE(walk.deleted, 1);
 }
 
 void tst_store::joinedResultWritesItsOwnTable()
