@@ -145,10 +145,12 @@ void DataControl::refresh()
         m_position = 0;
     } catch (...) {
         close();
+        m_readFailed = true;
         m_model->endResetModel();
         Q_EMIT currentChanged();
         throw;
     }
+    m_readFailed = false;
     m_model->endResetModel();
     Q_EMIT currentChanged();
 }
@@ -163,10 +165,15 @@ void DataControl::refreshAfter(const DbError& told)
     }
 }
 
-void DataControl::requireOpen() const
+void DataControl::requireOpen()
 {
-    if (!m_open)
+    if (m_open)
+        return;
+    // A record set whose statement could not be run (the server was gone) runs it again when it
+    // is next used: the action works now, or tells why it cannot.
+    if (!m_readFailed)
         throw DbError(kClosed);
+    refresh();
 }
 
 int DataControl::serverCount()
@@ -304,10 +311,17 @@ void DataControl::setPosition(int position)
 
 void DataControl::commitPendingBeforeMove()
 {
+    Q_EMIT aboutToUpdate(); // what is still being typed belongs to the row being left
     if (m_mode == EditMode::Add && m_changes.isEmpty())
         cancel();
     else if (m_mode != EditMode::None)
         update();
+}
+
+void DataControl::writePending()
+{
+    requireOpen();
+    commitPendingBeforeMove();
 }
 
 void DataControl::moveFirst()
@@ -477,7 +491,7 @@ void DataControl::writeCurrent()
         for (int i : columns) {
             const Column* column = m_table->column(m_fields[i]);
             names << column->name;
-            values << Sql::literal(m_changes.value(i), column->type);
+            values << Sql::literal(m_changes.value(i), *column);
         }
         const QString statement = names.isEmpty()
             ? QString("INSERT INTO %1 DEFAULT VALUES RETURNING *").arg(m_table->name)
@@ -497,7 +511,7 @@ void DataControl::writeCurrent()
         const bool sqlite = connection().engine() == Engine::SQLite;
         for (int i : columns) {
             const Column* column = m_table->column(m_fields[i]);
-            const QString value = Sql::literal(m_changes.value(i), column->type);
+            const QString value = Sql::literal(m_changes.value(i), *column);
             const QString read = Sql::literal(current[i], column->type);
             if (value == read)
                 continue;
