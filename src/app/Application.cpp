@@ -6,8 +6,11 @@
 #include "records/RecordsForms.h"
 #include "shell/ShellForms.h"
 #include "students/StudentsForms.h"
+#include "platform/MsgBox.h"
+#include "store/Connection.h"
 #include "store/ui/DataGrid.h"
 
+#include <QCursor>
 #include <QIcon>
 #include <exception>
 
@@ -36,4 +39,18 @@ void Application::prepare()
     registerScoresForms();
     registerRecordsForms();
     store::DataGrid::setErrorReporter(&platform::Form::reportFailure);
+    // A save waiting for another writer of the SQLite file shows the wait cursor, and when the
+    // wait runs out the user may wait once more.
+    store::Connection::setWriterWait({
+        [] {
+            QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+            QGuiApplication::sync(); // the window does not paint while it waits: shown now
+        },
+        [] { QApplication::restoreOverrideCursor(); },
+        [](const QString& text) {
+            return platform::MsgBox::show(text, QStringLiteral("注意"), platform::MsgBox::Icon::Exclamation,
+                       platform::MsgBox::Buttons::RetryCancel)
+                == platform::MsgBox::Answer::Retry;
+        },
+    });
 }

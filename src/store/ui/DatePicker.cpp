@@ -1,6 +1,12 @@
 #include "DatePicker.h"
 
+#include "../DbError.h"
 #include "../Sql.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QRegularExpression>
 
 namespace store {
 
@@ -9,6 +15,13 @@ const QDate kFirst(1900, 1, 1);
 const QDate kLast(2999, 12, 31);
 // The day before the range stands for a value the picker cannot show; its text is that value's.
 const QDate kUnshown = kFirst.addDays(-1);
+
+// A text on its way to being a date: digits and separators, nothing else.
+bool looksLikeADate(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^\\s*[0-9]{0,4}([-/.][0-9]{0,2}){0,2}\\s*$"));
+    return form.match(text).hasMatch();
+}
 } // namespace
 
 DatePicker::DatePicker(QWidget* parent)
@@ -62,9 +75,83 @@ void DatePicker::setStored(const QVariant& stored)
 
 QVariant DatePicker::chosen() const
 {
+    if (const auto typed = typedDate())
+        return QVariant(*typed);
     if (m_holdsStored && (!m_picked || date() == kUnshown))
         return m_stored;
     return QVariant(date());
+}
+
+QDate DatePicker::value() const
+{
+    if (const auto typed = typedDate())
+        return *typed;
+    return date();
+}
+
+std::optional<QDate> DatePicker::typedDate() const
+{
+    const QString shown = lineEdit()->text();
+    const bool asSet = (!specialValueText().isEmpty() && date() == minimumDate() && shown == specialValueText())
+        || shown == textFromDateTime(dateTime());
+    if (asSet)
+        return std::nullopt;
+    const QDate typed = Sql::parseDate(shown);
+    if (!typed.isValid() || typed < kFirst || typed > kLast)
+        throw DbError(QStringLiteral("“%1”不是可以使用的日期：请输入 %2 到 %3 之间确有的一天，如 2006-5-19。")
+                          .arg(shown.trimmed(), Sql::dateText(kFirst), Sql::dateText(kLast)));
+    return typed;
+}
+
+bool DatePicker::holdsRefusedText() const
+{
+    try {
+        typedDate();
+        return false;
+    } catch (const DbError&) {
+        return true;
+    }
+}
+
+QValidator::State DatePicker::validate(QString& input, int& pos) const
+{
+    QString checked = input;
+    int at = pos;
+    const QValidator::State state = QDateEdit::validate(checked, at);
+    if (state == QValidator::Acceptable) {
+        input = checked;
+        pos = at;
+        return state;
+    }
+    // What the picker cannot hold is still taken as typed: it is refused when the date is used,
+    // not replaced by a neighbouring date.
+    return looksLikeADate(input) ? QValidator::Intermediate : state;
+}
+
+void DatePicker::fixup(QString& input) const
+{
+    if (!looksLikeADate(input))
+        QDateEdit::fixup(input);
+}
+
+void DatePicker::focusOutEvent(QFocusEvent* event)
+{
+    if (!holdsRefusedText()) {
+        QDateEdit::focusOutEvent(event);
+        return;
+    }
+    // The spin box would put its last date back in place of the text.
+    QCoreApplication::sendEvent(lineEdit(), event);
+    QWidget::focusOutEvent(event);
+}
+
+void DatePicker::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && holdsRefusedText()) {
+        event->ignore(); // as the spin box does, but keeping the text
+        return;
+    }
+    QDateEdit::keyPressEvent(event);
 }
 
 } // namespace store
