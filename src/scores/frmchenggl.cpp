@@ -12,6 +12,7 @@
 #include "shell/SearchFrame.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
+#include "store/Refusal.h"
 #include "store/Sql.h"
 #include "store/Value.h"
 #include "store/ui/DataCombo.h"
@@ -20,6 +21,7 @@
 #include "store/ui/Makers.h"
 
 #include <QDate>
+#include <cmath>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -48,12 +50,17 @@ const QString kNotFound = QStringLiteral("没有有效记录!");
 QString trimmedField(DataControl* rs, const QString& name) { return store::displayText(rs->field(name)).trimmed(); }
 
 // A course's credits as a score row stores them: a 16-bit whole number, halves to the even one
-// (2.5 -> 2, 3.5 -> 4). A course without credits cannot be converted.
+// (2.5 -> 2, 3.5 -> 4). A course without credits, or with more than 16 bits hold, cannot be
+// converted.
 qint16 wholeCredits(const QVariant& credits)
 {
     if (credits.isNull())
         throw DbError(QStringLiteral("无效使用 Null"));
-    return qint16(Sql::literal(credits, store::ColumnType::SmallInt).toInt());
+    bool ok = false;
+    const double whole = std::nearbyint(credits.toDouble(&ok)); // the default rounding: halves to even
+    if (!ok || !std::isfinite(whole) || whole < -32768 || whole > 32767)
+        throw store::Refusal::of(store::Refusal::Kind::OutOfRange, QStringLiteral("学分"), store::ColumnType::SmallInt);
+    return qint16(whole);
 }
 
 } // namespace
@@ -251,6 +258,15 @@ void frmchenggl::cmdFind_Click()
 {
     // A score being added is abandoned first: the rows it would be added among are replaced.
     abandonAdd();
+    // A score changed in the grid is written, as leaving its row would write it (a refusal is
+    // told); the search then ends the editing. When the server could not be asked, that has been
+    // told and the search would only tell it again.
+    if (dgdChengji->allowUpdate()) {
+        const bool reached = dgdChengji->writePending();
+        leaveEditing();
+        if (!reached)
+            return;
+    }
     try {
         if (famCx->optXh->isChecked())
             findByNumber();
@@ -398,13 +414,13 @@ void frmchenggl::cmdEdit_Click()
 
 void frmchenggl::cmdUpgrate_Click()
 {
-    // A cell still being typed in (the button pressed by its access key) is handed over first.
-    cmdUpgrate->setFocus();
+    // A date typed that the picker cannot hold is told as it is, before anything is written.
+    const QDate examined = dgdChengji->allowUpdate() ? QDate() : dpkKd->value();
     try {
         if (dgdChengji->allowUpdate())
             saveEdit();
         else
-            saveAdd();
+            saveAdd(examined);
     } catch (const DbError& error) {
         saveFailed(error);
     }
@@ -427,16 +443,24 @@ void frmchenggl::saveEdit()
     cmdAdd->setFocus();
 }
 
-void frmchenggl::saveAdd()
+void frmchenggl::leaveEditing()
+{
+    dgdChengji->setAllowUpdate(false);
+    cmdUpgrate->setEnabled(false);
+    enableManagement(true);
+}
+
+void frmchenggl::saveAdd(const QDate& examined)
 {
     const QString number = txtXuehao->text().trimmed();
     const QString course = dcbKm->text();
     const QString score = txtCheng->text().trimmed();
-    const QDate examined = dpkKd->value();
 
     rs_Xinf->setRecordSource(QStringLiteral("select * from 学生个人信息表 where 学号=") + Sql::quote(number));
     rs_Xinf->refresh();
-    rs_Km->setRecordSource(QStringLiteral("select * from 学生课程表 where 课程名=") + Sql::quote(course.trimmed()));
+    // The course is found when the names agree once both are trimmed: a name stored with blanks
+    // around it is the same course.
+    rs_Km->setRecordSource(QStringLiteral("select * from 学生课程表 where trim(课程名)=") + Sql::quote(course.trimmed()));
     rs_Km->refresh();
     m_courseNumber = store::displayText(rs_Km->field(QStringLiteral("课程号")));
     m_credits = wholeCredits(rs_Km->field(QStringLiteral("学分")));
