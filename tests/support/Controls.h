@@ -44,6 +44,12 @@ void pick(QWidget* window, const char* combo, const QString& value);
 
 // Clicks a row of a grid in its first shown column, which makes it the current row.
 void clickRow(store::DataGrid* grid, int row);
+// Opens the editor of a cell of a grid and types into it, leaving it open (as a user who has not
+// yet left the cell): the record set has not been told of the text.
+void typeInCell(store::DataGrid* grid, int row, const QString& field, const QString& text);
+// Presses Alt and a key where the focus is, as the access key of a button; the button's click,
+// which comes a moment later, is waited for.
+void accessKey(QWidget* window, Qt::Key key);
 // The captions of a grid's shown columns, in the order they are shown.
 QStringList shownCaptions(store::DataGrid* grid);
 
