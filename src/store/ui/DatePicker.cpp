@@ -11,16 +11,35 @@
 namespace store {
 
 namespace {
+// The dates the program uses.
 const QDate kFirst(1900, 1, 1);
 const QDate kLast(2999, 12, 31);
-// The day before the range stands for a value the picker cannot show; its text is that value's.
-const QDate kUnshown = kFirst.addDays(-1);
+// The picker itself takes every year it can show, so that a year typed outside the program's
+// range stays as typed (the spin box would put the year it showed before in its place) and is
+// refused when the date is used. The first of these days stands for a value the picker cannot
+// show; its text is that value's.
+const QDate kUnshown(100, 1, 1);
+const QDate kWidestFirst = kUnshown.addDays(1);
+const QDate kWidestLast(9999, 12, 31);
 
 // A text on its way to being a date: digits and separators, nothing else.
 bool looksLikeADate(const QString& text)
 {
     static const QRegularExpression form(QStringLiteral("^\\s*[0-9]{0,4}([-/.][0-9]{0,2}){0,2}\\s*$"));
     return form.match(text).hasMatch();
+}
+
+// A whole date as typed (year, month and day), whether or not there is such a day.
+bool isWholeDate(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^\\s*[0-9]{4}[-/.][0-9]{1,2}[-/.][0-9]{1,2}\\s*$"));
+    return form.match(text).hasMatch();
+}
+
+DbError refused(const QString& typed)
+{
+    return DbError(QStringLiteral("“%1”不是可以使用的日期：请输入 %2 到 %3 之间确有的一天，如 2006-5-19。")
+                       .arg(typed.trimmed(), Sql::dateText(kFirst), Sql::dateText(kLast)));
 }
 } // namespace
 
@@ -29,16 +48,15 @@ DatePicker::DatePicker(QWidget* parent)
 {
     setCalendarPopup(true);
     setDisplayFormat(QStringLiteral("yyyy-M-d"));
-    setMinimumDate(kFirst);
-    setMaximumDate(kLast);
+    setDateRange(kWidestFirst, kWidestLast);
     connect(this, &QDateEdit::dateChanged, this, [this](const QDate& date) {
         if (m_setting)
             return;
         m_picked = true;
-        if (date != kUnshown && minimumDate() != kFirst) {
+        if (date != kUnshown && minimumDate() != kWidestFirst) {
             m_setting = true;
             setSpecialValueText(QString());
-            setMinimumDate(kFirst);
+            setMinimumDate(kWidestFirst);
             m_setting = false;
         }
     });
@@ -50,7 +68,7 @@ void DatePicker::setValue(const QDate& value)
     m_holdsStored = false;
     m_picked = false;
     setSpecialValueText(QString());
-    setMinimumDate(kFirst);
+    setMinimumDate(kWidestFirst);
     setDate(std::clamp(value, kFirst, kLast));
     m_setting = false;
 }
@@ -92,14 +110,13 @@ QDate DatePicker::value() const
 std::optional<QDate> DatePicker::typedDate() const
 {
     const QString shown = lineEdit()->text();
-    const bool asSet = (!specialValueText().isEmpty() && date() == minimumDate() && shown == specialValueText())
-        || shown == textFromDateTime(dateTime());
-    if (asSet)
-        return std::nullopt;
-    const QDate typed = Sql::parseDate(shown);
+    if (!specialValueText().isEmpty() && date() == minimumDate() && shown == specialValueText())
+        return std::nullopt; // the stored value it cannot show
+    QDate typed = date();
+    if (shown != textFromDateTime(dateTime()))
+        typed = Sql::parseDate(shown); // typed and not taken yet
     if (!typed.isValid() || typed < kFirst || typed > kLast)
-        throw DbError(QStringLiteral("“%1”不是可以使用的日期：请输入 %2 到 %3 之间确有的一天，如 2006-5-19。")
-                          .arg(shown.trimmed(), Sql::dateText(kFirst), Sql::dateText(kLast)));
+        throw refused(shown);
     return typed;
 }
 
@@ -118,13 +135,14 @@ QValidator::State DatePicker::validate(QString& input, int& pos) const
     QString checked = input;
     int at = pos;
     const QValidator::State state = QDateEdit::validate(checked, at);
-    if (state == QValidator::Acceptable) {
+    // The spin box makes a day that the month does not have its last day (29 February 2100 the
+    // 28th): such a date is kept as typed instead, to be refused when it is used.
+    const bool noSuchDay = isWholeDate(input) && !Sql::parseDate(input).isValid();
+    if (state == QValidator::Acceptable && !noSuchDay) {
         input = checked;
         pos = at;
         return state;
     }
-    // What the picker cannot hold is still taken as typed: it is refused when the date is used,
-    // not replaced by a neighbouring date.
     return looksLikeADate(input) ? QValidator::Intermediate : state;
 }
 
@@ -140,7 +158,7 @@ void DatePicker::focusOutEvent(QFocusEvent* event)
         QDateEdit::focusOutEvent(event);
         return;
     }
-    // The spin box would put its last date back in place of the text.
+    // The spin box would put its last date back in place of what was typed.
     QCoreApplication::sendEvent(lineEdit(), event);
     QWidget::focusOutEvent(event);
 }
@@ -148,7 +166,7 @@ void DatePicker::focusOutEvent(QFocusEvent* event)
 void DatePicker::keyPressEvent(QKeyEvent* event)
 {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && holdsRefusedText()) {
-        event->ignore(); // as the spin box does, but keeping the text
+        event->ignore(); // as the spin box does, but keeping what was typed
         return;
     }
     QDateEdit::keyPressEvent(event);
