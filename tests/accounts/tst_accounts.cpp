@@ -453,16 +453,6 @@ namespace {
 const QString kLost = QStringLiteral("与数据库服务器的连接已断开");
 const QString kUnknown = QStringLiteral("保存时与数据库服务器的连接断开了");
 
-// The program reaches the server through `proxy` until the guard goes.
-auto throughProxy(PgProxy& proxy)
-{
-    TestDb::addProxySource(QStringLiteral("Orlenta"), proxy.port());
-    return qScopeGuard([] {
-        platform::Forms::discardAll();
-        TestDb::restoreSources();
-    });
-}
-
 } // namespace
 
 void tst_accounts::gridUpdateWithoutTheServer()
@@ -471,7 +461,7 @@ void tst_accounts::gridUpdateWithoutTheServer()
         QSKIP("a server to lose: the SQLite file has none");
     addAccount(QStringLiteral("teacher"), QStringLiteral("old"), QStringLiteral("一般用户"));
     PgProxy proxy(TestDb::pgSocketFile());
-    auto restore = throughProxy(proxy);
+    auto restore = Controls::throughProxy(proxy);
     platform::Form* gly = openGly();
     store::DataControl* rs = accounts(gly);
 
@@ -525,7 +515,7 @@ void tst_accounts::passwordChangeWithoutTheServer()
         QSKIP("a server to lose: the SQLite file has none");
     addAccount(QStringLiteral("teacher"), QStringLiteral("old"), QStringLiteral("一般用户"));
     PgProxy proxy(TestDb::pgSocketFile());
-    auto restore = throughProxy(proxy);
+    auto restore = Controls::throughProxy(proxy);
     platform::Form* window = openPassword(QStringLiteral("teacher"));
 
     // The server is down: told once, no success, nothing stored, the window stays.

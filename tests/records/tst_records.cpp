@@ -846,11 +846,7 @@ void tst_records::serverRestartAndOutage()
     addRecord(d.records, QStringLiteral("2006001"), 1, QStringLiteral("2005-5-9"), QStringLiteral("a"));
     addRecord(d.records, QStringLiteral("2006002"), 2, QStringLiteral("2005-5-9"), QStringLiteral("b"));
     PgProxy proxy(TestDb::pgSocketFile());
-    TestDb::addProxySource(QStringLiteral("Orlenta"), proxy.port());
-    auto restore = qScopeGuard([] {
-        platform::Forms::discardAll();
-        TestDb::restoreSources();
-    });
+    auto restore = throughProxy(proxy);
     platform::Form* w = open(window);
     const QString lost = QStringLiteral("与数据库服务器的连接已断开");
     auto addOne = [&](const QString& memo) {
@@ -922,14 +918,10 @@ void tst_records::heldReplyIsToldWithinTheWait()
     const Design d = design(QStringLiteral("frmaward"));
     addRecord(d.records, QStringLiteral("2006001"), 1, QStringLiteral("2005-5-9"), QStringLiteral("a"));
     PgProxy proxy(TestDb::pgSocketFile());
-    TestDb::addProxySource(QStringLiteral("Orlenta"), proxy.port());
+    auto restore = throughProxy(proxy);
     // The program gives a server that does not answer one second here, not forty.
     qputenv("ORLENTA_SERVER_REPLY_MS", "1000");
-    auto restore = qScopeGuard([] {
-        platform::Forms::discardAll();
-        TestDb::restoreSources();
-        qunsetenv("ORLENTA_SERVER_REPLY_MS");
-    });
+    auto unset = qScopeGuard([] { qunsetenv("ORLENTA_SERVER_REPLY_MS"); });
     platform::Form* w = open(d.window);
     findNumber(w, QStringLiteral("2006001"));
     auto stored = [&](const char* memo) { return rows(d.records + QStringLiteral(" where 备注=") + quote(QString::fromUtf8(memo))); };
@@ -1261,11 +1253,7 @@ void tst_records::statusEditWithoutTheServer()
     addChange(QStringLiteral("2006001"), 2, QStringLiteral("2006-5-9"));
     addChange(QStringLiteral("2006002"), 1, QStringLiteral("2006-5-10"));
     PgProxy proxy(TestDb::pgSocketFile());
-    TestDb::addProxySource(QStringLiteral("Orlenta"), proxy.port());
-    auto restore = qScopeGuard([] {
-        platform::Forms::discardAll();
-        TestDb::restoreSources();
-    });
+    auto restore = throughProxy(proxy);
     platform::Form* w = open(QStringLiteral("frmXjgl"));
     auto* grid = c<store::DataGrid>(w, "dgdXj");
     auto editNumber = [&](const QString& number) {

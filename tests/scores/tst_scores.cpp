@@ -878,11 +878,7 @@ void tst_scores::serverRestartAndOutage()
         QSKIP("a server to lose: the SQLite file has none");
     scoreFixture();
     PgProxy proxy(TestDb::pgSocketFile());
-    TestDb::addProxySource(QStringLiteral("Orlenta"), proxy.port());
-    auto restore = qScopeGuard([] {
-        platform::Forms::discardAll();
-        TestDb::restoreSources();
-    });
+    auto restore = throughProxy(proxy);
     platform::Form* w = open(QStringLiteral("frmchenggl"));
     const QString lost = QStringLiteral("与数据库服务器的连接已断开");
 
@@ -1084,11 +1080,7 @@ void tst_scores::courseWindowWithoutTheServer()
         QSKIP("a server to lose: the SQLite file has none");
     addCourse(QStringLiteral("C001"), QStringLiteral("高等数学"), 96, 5);
     PgProxy proxy(TestDb::pgSocketFile());
-    TestDb::addProxySource(QStringLiteral("Orlenta"), proxy.port());
-    auto restore = qScopeGuard([] {
-        platform::Forms::discardAll();
-        TestDb::restoreSources();
-    });
+    auto restore = throughProxy(proxy);
     platform::Form* w = open(QStringLiteral("frmkgl"));
     store::DataControl* courses = rs(w, "rs_Kgl");
     auto* grid = c<store::DataGrid>(w, "dtgGlk");
@@ -1137,11 +1129,7 @@ void tst_scores::scoreGridAfterAnOutage()
     TestDb::exec(QStringLiteral("insert into 学生成绩表 (学号, 课程名, 课程号, 成绩, 学分, 院系号, 班级号, 考试时间) values ")
         + values.join(QStringLiteral(", ")));
     PgProxy proxy(TestDb::pgSocketFile());
-    TestDb::addProxySource(QStringLiteral("Orlenta"), proxy.port());
-    auto restore = qScopeGuard([] {
-        platform::Forms::discardAll();
-        TestDb::restoreSources();
-    });
+    auto restore = throughProxy(proxy);
     platform::Form* w = open(QStringLiteral("frmchenggl"));
     store::DataControl* scores = rs(w, "rs_Kj");
     auto* grid = c<store::DataGrid>(w, "dgdChengji");
@@ -1430,11 +1418,7 @@ void tst_scores::summaryWithoutTheServer()
         QSKIP("a server to lose: the SQLite file has none");
     summaryFixture();
     PgProxy proxy(TestDb::pgSocketFile());
-    TestDb::addProxySource(QStringLiteral("Orlenta"), proxy.port());
-    auto restore = qScopeGuard([] {
-        platform::Forms::discardAll();
-        TestDb::restoreSources();
-    });
+    auto restore = throughProxy(proxy);
     platform::Form* w = open(QStringLiteral("frmchz"));
     setRange(w, QDate(2006, 1, 1), QDate(2008, 12, 31));
     c<QCheckBox>(w, "chkClass")->setChecked(true);

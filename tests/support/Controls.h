@@ -1,8 +1,13 @@
 #pragma once
 
 #include "Gui.h"
+#include "PgProxy.h"
+#include "TestDb.h"
+
+#include "platform/Forms.h"
 
 #include <QString>
+#include <QScopeGuard>
 #include <QStringList>
 
 class QWidget;
@@ -52,6 +57,17 @@ void typeInCell(store::DataGrid* grid, int row, const QString& field, const QStr
 void accessKey(QWidget* window, Qt::Key key);
 // The captions of a grid's shown columns, in the order they are shown.
 QStringList shownCaptions(store::DataGrid* grid);
+
+// The program reaches the test database through `proxy` (PostgreSQL) until the guard this
+// returns goes, which first closes every window.
+[[nodiscard]] inline auto throughProxy(PgProxy& proxy)
+{
+    TestDb::addProxySource(QStringLiteral("Orlenta"), proxy.port());
+    return qScopeGuard([] {
+        platform::Forms::discardAll();
+        TestDb::restoreSources();
+    });
+}
 
 // A text of `length` characters with quotes, a backslash and the pattern characters of like in it.
 QString longText(int length);
