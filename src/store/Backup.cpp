@@ -346,7 +346,7 @@ QString Backup::dailyName(const QDate& day)
     return QStringLiteral("orlenta-%1.db").arg(day.toString(QStringLiteral("yyyy-MM-dd")));
 }
 
-Backup::Daily Backup::daily(const QString& database, const QDate& today)
+Backup::Daily Backup::daily(const QString& database, const QDate& today, const Progress& progress)
 {
     Daily out;
     const QFileInfo source(database);
@@ -358,7 +358,7 @@ Backup::Daily Backup::daily(const QString& database, const QDate& today)
     const QString target = folder + '/' + dailyName(today);
     if (QFileInfo::exists(target))
         return out;
-    copy(database, target);
+    copy(database, target, progress);
     out.made = target;
 
     QDir dir(folder);

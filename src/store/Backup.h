@@ -77,7 +77,7 @@ public:
         QString made;        // the copy made, or empty when the day had one
         QStringList removed; // older copies pruned
     };
-    static Daily daily(const QString& database, const QDate& today);
+    static Daily daily(const QString& database, const QDate& today, const Progress& progress = {});
 
     // Of the days that have a dated copy, those whose copy stays: the 7 newest, and besides them
     // the newest copy of each of the 4 newest weeks (Monday to Sunday) among the older ones.

@@ -105,6 +105,7 @@ int restore(const QStringList& args, Connection*)
     const QString file = files[0];
     const Connection::Target source = Connection::resolve(QStringLiteral("DSN=Orlenta"));
     if (!source.sqlite) {
+        Connection reached; // a data source that does not reach a server is told as such
         print(QStringLiteral("数据源“Orlenta”是 PostgreSQL 服务器上的数据库：请用服务器的工具恢复。"));
         print(QString());
         print(ServerDump::route(ServerDump::settingsOf()));
