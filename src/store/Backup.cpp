@@ -314,6 +314,14 @@ Backup::Restored Backup::restore(const QString& file, const QString& database, c
             throw DbError(QStringLiteral("无法建立备份文件夹“%1”，没有恢复。").arg(folder));
         // The database as it was, whatever its state: it is what a mistaken restore goes back to.
         out.keptCopy = folder + QStringLiteral("/orlenta-恢复前-%1.db").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss")));
+        try {
+            openToRead(database)->value(QStringLiteral("select count(*) from sqlite_schema"));
+        } catch (const DbError& error) {
+            // Its pages could not be replaced in place either, under the sessions that hold it.
+            throw DbError(QStringLiteral("当前的数据库文件“%1”已经无法作为数据库读取，没有恢复：%2\n\n"
+                                         "请先让所有用户退出程序，把这个文件改名留存（例如改为 orlenta.db.损坏），再恢复备份。")
+                              .arg(current.absoluteFilePath(), error.text()));
+        }
         copyOf(database, out.keptCopy, progress, false);
     }
     std::unique_ptr<Lite> from = openToRead(file);

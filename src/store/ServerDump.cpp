@@ -64,16 +64,16 @@ Run run(const QString& program, const QStringList& args, const QProcessEnvironme
     return out;
 }
 
-// "-h db.school.example -p 5432 -U orlenta" as far as the settings name them.
-QString connectionOptions(const ServerDump::Settings& s)
+// "PGHOST=db.school.example PGPORT=5432 PGUSER=orlenta PGDATABASE=orlenta" as far as the settings
+// name them: what the tools are told in the shell, without the password.
+QString connectionVariables(const ServerDump::Settings& s)
 {
     QStringList parts;
-    if (!s.host.isEmpty())
-        parts << QStringLiteral("-h ") + s.host;
-    if (!s.port.isEmpty())
-        parts << QStringLiteral("-p ") + s.port;
-    if (!s.user.isEmpty())
-        parts << QStringLiteral("-U ") + s.user;
+    const std::pair<const char*, QString> values[] = { { "PGHOST", s.host }, { "PGPORT", s.port }, { "PGUSER", s.user },
+        { "PGDATABASE", s.database } };
+    for (const auto& [name, value] : values)
+        if (!value.isEmpty())
+            parts << QString::fromLatin1(name) + '=' + value;
     return parts.join(' ');
 }
 
@@ -112,22 +112,24 @@ QString ServerDump::findTool(const QString& name)
 
 QString ServerDump::route(const Settings& s)
 {
-    const QString options = connectionOptions(s);
+    const QString variables = connectionVariables(s);
     const QString database = s.database.isEmpty() ? QStringLiteral("orlenta") : s.database;
-    const QString with = options.isEmpty() ? QString() : options + ' ';
     return QStringLiteral(
         "Orlenta 的记录保存在 PostgreSQL 服务器上，由服务器自己的工具备份和恢复，程序本身不复制服务器上的数据。\n\n"
-        "备份：在装有 PostgreSQL 客户端工具（Debian 软件包 postgresql-client）的计算机上运行\n"
-        "    pg_dump -Fc %1-f orlenta-备份.dump %2\n"
-        "得到的文件是数据库在一个时刻的完整快照，备份时其他用户可以照常工作。"
-        "也可以运行“orlenta-db backup 文件名”，它用数据源“Orlenta”的连接设置调用 pg_dump，并检查得到的文件。\n\n"
-        "恢复：先请所有用户退出程序，然后运行\n"
-        "    pg_restore --clean --if-exists --single-transaction %1-d %2 orlenta-备份.dump\n"
+        "在装有 PostgreSQL 客户端工具（Debian 软件包 postgresql-client）的计算机上，先设定连接%1：\n"
+        "    export %2\n\n"
+        "备份：\n"
+        "    pg_dump -Fc -f orlenta-备份.dump\n"
+        "得到的是数据库在一个时刻的完整快照，备份时其他用户可以照常工作。也可以运行“orlenta-db backup 文件名”，"
+        "它用数据源“Orlenta”的设置调用 pg_dump，并检查得到的文件。\n\n"
+        "恢复（先请所有用户退出程序）：\n"
+        "    pg_restore --clean --if-exists --single-transaction -d %3 orlenta-备份.dump\n"
         "恢复在一个事务中完成：要么全部恢复，要么数据库保持原样。\n\n"
-        "定期备份：请服务器管理员在服务器上安排，例如在 crontab 中加入一行\n"
-        "    30 2 * * * pg_dump -Fc -f /var/backups/orlenta/orlenta-$(date +\\%F).dump %2\n"
-        "每天 2:30 备份一次；并定期删除过旧的备份文件，把备份另外保存到别的计算机或介质上。")
-        .arg(with, database);
+        "每天定时备份：请服务器管理员在服务器的 crontab 中加入一行，例如\n"
+        "    30 2 * * * pg_dump -Fc -f /var/backups/orlenta/orlenta-$(date +\\%F).dump %3\n"
+        "并定期删除过旧的备份文件，把备份另外保存到别的计算机或介质上。")
+        .arg(s.password.isEmpty() ? QString() : QStringLiteral("（密码由工具询问，或者写在 ~/.pgpass 中）"),
+            variables.isEmpty() ? QStringLiteral("PGHOST=服务器 PGUSER=用户 PGDATABASE=") + database : variables, database);
 }
 
 QString ServerDump::missingTools()
@@ -137,19 +139,21 @@ QString ServerDump::missingTools()
                           "或者用环境变量 ORLENTA_PG_BIN 指明 pg_dump 所在的文件夹，然后再试。");
 }
 
-ServerDump::Dumped ServerDump::dump(Connection& db, const QString& target)
+ServerDump::Dumped ServerDump::dump(const QString& target, const QString& connectionString)
 {
     const QString pgDump = findTool(QStringLiteral("pg_dump"));
     const QString pgRestore = findTool(QStringLiteral("pg_restore"));
     if (pgDump.isEmpty() || pgRestore.isEmpty())
         throw DbError(missingTools());
-    const Settings settings = settingsOf(db.connectionString());
+    const Settings settings = settingsOf(connectionString);
     const QProcessEnvironment env = environmentFor(settings);
     StagedFile part(target);
     Dumped out;
     {
         // The rows are counted in the very snapshot pg_dump writes: this transaction exports it
-        // and stays open until the dump is done.
+        // and stays open until the dump is done. A snapshot cannot be exported inside the
+        // savepoint psqlODBC sets before each statement, so this session rolls back whole.
+        Connection db(connectionString + QStringLiteral(";Protocol=7.4-1"));
         Transaction snapshot(db);
         db.execute(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ"));
         const QString id = db.select(QStringLiteral("select pg_export_snapshot()")).rows.value(0).value(0).toString();

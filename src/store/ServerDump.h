@@ -4,8 +4,6 @@
 
 namespace store {
 
-class Connection;
-
 // Backups of a database on a PostgreSQL server, by the server's own tools: the program does not
 // copy the server's data itself. pg_dump writes one consistent snapshot while everybody works;
 // pg_restore puts it back in one transaction.
@@ -35,11 +33,11 @@ public:
         qint64 scores = 0;
         int tables = 0;      // tables of the program whose rows the dump holds
     };
-    // Dumps the database of `db`'s data source into `target` with pg_dump (its custom format),
+    // Dumps the database of the data source into `target` with pg_dump (its custom format),
     // written beside the target and moved there when pg_restore has read the dump's table of
     // contents and found the rows of every table of the program. Throws DbError (with
     // missingTools() when pg_dump is not installed).
-    static Dumped dump(Connection& db, const QString& target);
+    static Dumped dump(const QString& target, const QString& connectionString = QStringLiteral("DSN=Orlenta"));
 };
 
 } // namespace store

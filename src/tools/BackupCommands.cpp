@@ -64,8 +64,7 @@ int backup(const QStringList& args, Connection*)
             printError(ServerDump::route(ServerDump::settingsOf()));
             return Refused;
         }
-        Connection db;
-        const ServerDump::Dumped dumped = ServerDump::dump(db, target);
+        const ServerDump::Dumped dumped = ServerDump::dump(target);
         print(QStringLiteral("已用 pg_dump 把服务器上的数据库备份到 %1（%2 MB，%3 s）。")
                   .arg(dumped.file, megabytes(dumped.bytes))
                   .arg(clock.elapsed() / 1000.0, 0, 'f', 1));

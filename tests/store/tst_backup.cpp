@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressDialog>
@@ -64,6 +65,31 @@ QString integrityOf(const QString& file)
     return verdict;
 }
 
+// Every page in use, so that a damaged page is one of records.
+void vacuum(const QString& file)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(file.toUtf8().constData(), &db);
+    sqlite3_exec(db, "VACUUM", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+// Three pages in the middle overwritten, as a failing disk leaves them.
+QByteArray damaged(QByteArray bytes)
+{
+    const qsizetype first = bytes.size() / 2 / 4096 * 4096;
+    for (qsizetype at = first; at < first + 3 * 4096 && at < bytes.size(); ++at)
+        bytes[at] = char(at * 7);
+    return bytes;
+}
+
+void overwrite(const QString& file, const QByteArray& bytes)
+{
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
 void addStudentWithScore(const QString& number, double score)
 {
     TestDb::addStudent(number, QStringLiteral("学生") + number);
@@ -109,6 +135,16 @@ QStringList dailyCopiesIn(const QString& folder)
     if (TestDb::engine() != store::Engine::SQLite)                                                                     \
     QSKIP("a copy of the database file is made on SQLite only")
 
+// A message box as the user sees it, rendered to look at.
+void lookAt(const MsgBox::Shown& shown, const QString& name)
+{
+    const auto box = MsgBox::makeBox(shown.text, shown.title, shown.icon, shown.buttons);
+    box->show();
+    Gui::settle();
+    Gui::snapshot(box.get(), name);
+    box->close();
+}
+
 QAction* item(QWidget* window, const char* name) { return window->findChild<QAction*>(QString::fromLatin1(name)); }
 
 platform::Form* mainWindowFor(const QString& style)
@@ -137,6 +173,7 @@ private Q_SLOTS:
     void copyWhileAnotherConnectionWrites();
     void restoreBringsBackExactlyTheCopiedRows();
     void unsoundFilesAreRefusedWithNothingChanged();
+    void restoreOverADamagedDatabase();
     void dailyCopyOnceADayAndPruned();
     void commandsBackUpAndRestore();
     void menuItemsForAnAdministrator();
@@ -266,12 +303,7 @@ void tst_backup::unsoundFilesAreRefusedWithNothingChanged()
     QTemporaryDir dir;
     const QString good = dir.filePath(QStringLiteral("good.db"));
     Backup::copy(database(), good);
-    {
-        sqlite3* db = nullptr; // every page in use, so that a damaged one is a page of records
-        sqlite3_open(good.toUtf8().constData(), &db);
-        sqlite3_exec(db, "VACUUM", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-    }
+    vacuum(good);
     QFile source(good);
     QVERIFY(source.open(QIODevice::ReadOnly));
     const QByteArray bytes = source.readAll();
@@ -281,9 +313,7 @@ void tst_backup::unsoundFilesAreRefusedWithNothingChanged()
         f.write(content);
         return f.fileName();
     };
-    QByteArray corrupted = bytes;
-    for (qsizetype at = bytes.size() / 2 / 4096 * 4096; at < bytes.size() / 2 / 4096 * 4096 + 3 * 4096; ++at)
-        corrupted[at] = char(at * 7);
+    const QByteArray corrupted = damaged(bytes);
     const QString foreign = dir.filePath(QStringLiteral("foreign.db"));
     {
         sqlite3* db = nullptr;
@@ -329,6 +359,49 @@ void tst_backup::unsoundFilesAreRefusedWithNothingChanged()
     // A copy that would not be sound is never moved into place; an older file there stays.
     QVERIFY(Backup::inspect(good).sound);
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral(".good.db"))));
+}
+
+void tst_backup::restoreOverADamagedDatabase()
+{
+    SQLITE_ONLY();
+    store::Setup::fillDemo(TestDb::admin(), 300);
+    QTemporaryDir dir;
+    const QString good = dir.filePath(QStringLiteral("good.db"));
+    const QString office = dir.filePath(QStringLiteral("office/orlenta.db")); // an office's database, beside the test's
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("office"))));
+    Backup::copy(database(), good);
+    Backup::copy(database(), office);
+    vacuum(office);
+    QFile file(office);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    file.close();
+
+    // Pages of records damaged: the restore replaces them, and keeps the damaged file as it was.
+    overwrite(office, damaged(bytes));
+    QVERIFY(!Backup::inspect(office).sound);
+    const Backup::Restored restored = Backup::restore(good, office);
+    const Backup::Contents mended = Backup::inspect(office);
+    QVERIFY2(mended.sound, qPrintable(mended.problem));
+    QCOMPARE(mended.counts, Backup::inspect(good).counts);
+    QVERIFY(!Backup::inspect(restored.keptCopy).sound);
+
+    // A file that is no database any more is not written under whoever holds it: the user is told
+    // to put it aside, and the restore then makes the database anew.
+    QByteArray header = bytes;
+    header.replace(0, 100, QByteArray(100, 'x'));
+    overwrite(office, header);
+    QString refusal;
+    try {
+        Backup::restore(good, office);
+    } catch (const store::DbError& error) {
+        refusal = error.text();
+    }
+    QVERIFY2(refusal.contains(QStringLiteral("改名")), qPrintable(refusal));
+    QCOMPARE(QFileInfo(office).size(), qint64(header.size()));
+    QVERIFY(QFile::rename(office, office + QStringLiteral(".损坏")));
+    Backup::restore(good, office);
+    QCOMPARE(Backup::inspect(office).counts, Backup::inspect(good).counts);
 }
 
 void tst_backup::dailyCopyOnceADayAndPruned()
@@ -410,6 +483,13 @@ void tst_backup::menuItemsForAnAdministrator()
         QCOMPARE(item(main, "syshf")->text(), QStringLiteral("恢复数据库…"));
         QCOMPARE(item(main, "sysbf")->isEnabled(), administrator);
         QCOMPARE(item(main, "syshf")->isEnabled(), administrator);
+        if (administrator) {
+            auto* menu = main->findChild<QMenu*>(QStringLiteral("sys"));
+            menu->popup(main->mapToGlobal(QPoint(0, 0)));
+            Gui::settle();
+            Gui::snapshot(menu, QStringLiteral("frmmain-sys-menu"));
+            menu->hide();
+        }
         platform::Forms::unload(main);
     }
     if (TestDb::engine() != store::Engine::PostgreSQL)
@@ -425,8 +505,7 @@ void tst_backup::menuItemsForAnAdministrator()
         QVERIFY(box.text.contains(QStringLiteral("crontab")));
     }
     QVERIFY(platform::FileDialog::asked().isEmpty());
-    Gui::snapshot(MsgBox::makeBox(Gui::boxes().at(0).text, QStringLiteral("提示"), MsgBox::Icon::Information).get(),
-        QStringLiteral("backup-server-route"));
+    lookAt(Gui::boxes().at(0), QStringLiteral("backup-server-route"));
 }
 
 void tst_backup::menuBacksUpAndRestores()
@@ -465,7 +544,7 @@ void tst_backup::menuBacksUpAndRestores()
     QCOMPARE(question.title, QStringLiteral("询问"));
     QCOMPARE(question.buttons, MsgBox::Buttons::YesNo);
     QVERIFY2(question.text.contains(QStringLiteral("学生：当前 300 人，备份 300 人")), qPrintable(question.text));
-    Gui::snapshot(MsgBox::makeBox(question.text, question.title, question.icon, question.buttons).get(), QStringLiteral("restore-question"));
+    lookAt(question, QStringLiteral("restore-question"));
     QCOMPARE(everything(), changed);
     // 是 restores.
     platform::FileDialog::answerNext(copy);
@@ -474,6 +553,8 @@ void tst_backup::menuBacksUpAndRestores()
     QCOMPARE(Gui::boxes().size(), 4);
     QCOMPARE(Gui::boxes().at(3).title, QStringLiteral("成功"));
     QVERIFY(Gui::boxes().at(3).text.contains(QStringLiteral("恢复前的数据库已保存为")));
+    lookAt(Gui::boxes().at(0), QStringLiteral("backup-done"));
+    lookAt(Gui::boxes().at(3), QStringLiteral("restore-done"));
     QCOMPARE(everything(), before);
 
     // A file that is not a sound database is refused before anything is asked.
@@ -488,6 +569,7 @@ void tst_backup::menuBacksUpAndRestores()
     QCOMPARE(Gui::boxes().size(), 5);
     QCOMPARE(Gui::boxes().at(4).title, QStringLiteral("抱歉"));
     QVERIFY(Gui::boxes().at(4).text.contains(QStringLiteral("没有恢复")));
+    lookAt(Gui::boxes().at(4), QStringLiteral("restore-refused"));
     // A cancelled dialog does nothing.
     item(main, "sysbf")->trigger();
     item(main, "syshf")->trigger();
@@ -515,8 +597,7 @@ void tst_backup::dailyCopyFailureIsToldOnceToAnAdministrator()
     QCOMPARE(Gui::boxes().size(), 1);
     QCOMPARE(Gui::boxes().at(0).title, QStringLiteral("注意"));
     QVERIFY2(Gui::boxes().at(0).text.contains(QStringLiteral("今天的自动备份没有完成")), qPrintable(Gui::boxTexts().join('\n')));
-    Gui::snapshot(MsgBox::makeBox(Gui::boxes().at(0).text, QStringLiteral("注意"), MsgBox::Icon::Exclamation).get(),
-        QStringLiteral("daily-copy-failed"));
+    lookAt(Gui::boxes().at(0), QStringLiteral("daily-copy-failed"));
     // Once only.
     platform::Forms::unload(main);
     platform::Forms::unload(mainWindowFor(QStringLiteral("系统管理员")));
