@@ -43,9 +43,12 @@
 #include <QTextStream>
 #include <QWindow>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
@@ -833,9 +836,8 @@ struct SoakRun {
     double seconds = 0;
 };
 
-// The four writers on the data source of the environment, as processes of their own; `meanwhile`
-// is called again and again until they are done.
-SoakRun runSoakWriters(const Setting& s, const std::function<void()>& meanwhile = {})
+// The four writers on the data source of the environment, as processes of their own.
+SoakRun runSoakWriters(const Setting& s)
 {
     QElapsedTimer clock;
     clock.start();
@@ -847,11 +849,6 @@ SoakRun runSoakWriters(const Setting& s, const std::function<void()>& meanwhile 
             { "--child", "soak-writer", s.engine, QString::number(s.students), QString::number(w) });
         writers << p;
     }
-    auto running = [&] {
-        return std::any_of(writers.begin(), writers.end(), [](QProcess* p) { return !p->waitForFinished(0); });
-    };
-    while (meanwhile && running())
-        meanwhile();
     SoakRun out;
     for (QProcess* p : writers) {
         p->waitForFinished(-1);
@@ -971,6 +968,13 @@ int backupChild(const Setting& s)
     }
     figure("backup_file_mb", megabytes, "MB");
 
+    return runChild({ "--child", "backup-soak", s.engine, QString::number(s.students) });
+}
+
+// In a process of its own: unixODBC keeps the settings of the data source it read first.
+int backupSoak(const Setting& s)
+{
+    const QString target = backupTarget();
     // The soak's database: a copy of the large one, with the soak's students.
     const QString soakDatabase = s.engine == "sqlite" ? s.dir() + QStringLiteral("/soak-backup.db") : QStringLiteral("orlenta_soak_backup");
     if (s.engine == "sqlite") {
@@ -988,25 +992,35 @@ int backupChild(const Setting& s)
         addSoakStudents(db);
     }
     const SoakRun alone = runSoakWriters(s);
-    int backups = 0;
-    double backingUp = 0;
-    const SoakRun during = runSoakWriters(s, [&] {
-        QElapsedTimer clock;
-        clock.start();
-        if (s.engine == "sqlite")
-            store::Backup::copy(soakDatabase, target);
-        else
-            store::ServerDump::dump(target);
-        backingUp += clock.nsecsElapsed() / 1e9;
-        ++backups;
+    // The copies are made on a thread of their own, one after another, from before the writers
+    // start until after they are done.
+    std::atomic<bool> stop { false };
+    std::atomic<int> backups { 0 };
+    std::thread backingUp([&] {
+        while (!stop) {
+            try {
+                if (s.engine == "sqlite")
+                    store::Backup::copy(soakDatabase, target, [&](int) { return !stop.load(); });
+                else
+                    store::ServerDump::dump(target);
+                ++backups;
+            } catch (const store::Backup::Cancelled&) {
+            } catch (const store::DbError& error) {
+                say(QStringLiteral("# backup during the soak: ") + error.text());
+                break;
+            }
+        }
     });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // the first copy under way
+    const SoakRun during = runSoakWriters(s);
+    stop = true;
+    backingUp.join();
     QFile::remove(target);
     const double aloneRate = alone.saved / alone.seconds, duringRate = during.saved / during.seconds;
     figure("soak_saves_per_s", aloneRate, "saves/s");
     figure("soak_during_backup_saves_per_s", duringRate, "saves/s");
     figure("soak_during_backup_share", duringRate / aloneRate, "of_alone");
-    figure("soak_during_backup_copies", backups, "copies");
-    figure("soak_during_backup_copying_s", backingUp, "s");
+    figure("soak_during_backup_copies_done", backups, "copies");
     figure("soak_during_backup_s", during.seconds, "s");
     figure("soak_during_backup_failed", during.failed, "saves");
     if (s.engine == "sqlite")
@@ -1048,6 +1062,12 @@ int child(const QStringList& args)
     Setting s;
     s.engine = args.value(1);
     s.students = args.value(2).toInt();
+    if (args.value(0) == "backup-soak") {
+        if (s.engine == "postgres"
+            && QProcess::execute(QStringLiteral(ORLENTA_SOURCE_DIR "/scripts/pg-cluster.sh"), { "start", s.dir() }) != 0)
+            return 1;
+        return backupSoak(s);
+    }
     if (args.value(0) == "soak" || args.value(0) == "soak-writer") {
         if (s.engine == "postgres" && args.value(0) == "soak"
             && QProcess::execute(QStringLiteral(ORLENTA_SOURCE_DIR "/scripts/pg-cluster.sh"), { "start", s.dir() }) != 0)
