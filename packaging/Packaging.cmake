@@ -66,4 +66,6 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "libqt6sql6-odbc, libqt6sql6-sqlite, libqt6svg6, unixodbc, odbcinst, libsqliteodbc, odbc-postgresql, fonts-wqy-microhei | fonts-noto-cjk")
+# orlenta-db backup runs pg_dump and pg_restore on a database on a PostgreSQL server.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "postgresql-client")
 include(CPack)

@@ -2,6 +2,7 @@
 
 #include "platform/Forms.h"
 #include "platform/HelpViewer.h"
+#include "shell/DailyCopy.h"
 
 #include <QLoggingCategory>
 #include <QPointer>
@@ -17,6 +18,7 @@ int main(int argc, char** argv)
     Application::prepare();
     QApplication::setQuitOnLastWindowClosed(false); // the program ends when its last window is unloaded
     platform::Form* first = platform::Forms::show(QStringLiteral("frmCload"));
+    DailyCopy::start(); // the day's copy of an embedded database, beside the work
     QTimer::singleShot(0, &app, [first = QPointer<platform::Form>(first)] {
         qCInfo(lcStartup, "help file: %s", qUtf8Printable(platform::HelpViewer::helpFile()));
         if (first && first->isVisible())

@@ -1,6 +1,8 @@
 #include "frmmain.h"
 
 #include "BasVal.h"
+#include "DailyCopy.h"
+#include "DatabaseBackup.h"
 
 #include "platform/Forms.h"
 #include "platform/HelpViewer.h"
@@ -69,6 +71,12 @@ frmmain::frmmain()
         &QAction::triggered, &frmmain::sysp_Click);
     syss = menuItem(sys, "syss", QStringLiteral("系统管理员窗口"), QKeySequence(QStringLiteral("Ctrl+T")), "frmGly");
     on(syss, &QAction::triggered, &frmmain::syss_Click);
+    // Copies of the records and putting one back, for a 系统管理员.
+    sys->addSeparator();
+    sysbf = menuItem(sys, "sysbf", QStringLiteral("备份数据库…"), QKeySequence(), QString());
+    on(sysbf, &QAction::triggered, &frmmain::sysbf_Click);
+    syshf = menuItem(sys, "syshf", QStringLiteral("恢复数据库…"), QKeySequence(), QString());
+    on(syshf, &QAction::triggered, &frmmain::syshf_Click);
     // "关于&A)" has no opening bracket; A is its access key.
     QMenu* about = menuBar()->addMenu(QStringLiteral("关于&A)"));
     about->setObjectName(QStringLiteral("about"));
@@ -152,7 +160,12 @@ QAction* frmmain::menuItem(QMenu* menu, const char* name, const QString& text, c
 void frmmain::Form_Load()
 {
     m_helpFile = platform::HelpViewer::helpFile(); // beside the program, else where it is installed
-    syss->setEnabled(BasVal::UserStyle == QStringLiteral("系统管理员") && platform::Forms::isAvailable("frmGly"));
+    const bool administrator = BasVal::UserStyle == QStringLiteral("系统管理员");
+    syss->setEnabled(administrator && platform::Forms::isAvailable("frmGly"));
+    sysbf->setEnabled(administrator);
+    syshf->setEnabled(administrator);
+    if (administrator)
+        DailyCopy::tell(); // a failed copy of the day, once
     Timer1->start();
     Timer1_Timer();
 }
@@ -175,6 +188,18 @@ void frmmain::syss_Click()
 {
     if (syss->isEnabled())
         openWorkWindow(QStringLiteral("frmGly"));
+}
+
+void frmmain::sysbf_Click()
+{
+    if (sysbf->isEnabled())
+        DatabaseBackup::backup(this);
+}
+
+void frmmain::syshf_Click()
+{
+    if (syshf->isEnabled())
+        DatabaseBackup::restore(this);
 }
 
 void frmmain::tbrOpe_ButtonClick(int index)

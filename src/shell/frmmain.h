@@ -28,6 +28,8 @@ public:
     void xjgl_Click();
     void sysp_Click();
     void syss_Click();
+    void sysbf_Click();
+    void syshf_Click();
     void help_Click();
     void aboutv_Click();
     void tbrOpe_ButtonClick(int index);
@@ -48,5 +50,7 @@ private:
     platform::StatusPanels* stubar;
     QTimer* Timer1;
     QAction* syss;
+    QAction* sysbf;
+    QAction* syshf;
     QString m_helpFile;
 };

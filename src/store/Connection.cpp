@@ -197,6 +197,15 @@ Connection::Target Connection::resolve(const QString& connectionString)
     return target;
 }
 
+QString Connection::setting(const QString& connectionString, const QString& key)
+{
+    const auto attrs = attributes(connectionString);
+    const QString given = attrs.value(key.toUpper());
+    if (!given.isEmpty() || !attrs.contains("DSN"))
+        return given;
+    return profileString(attrs.value("DSN"), key, "odbc.ini");
+}
+
 Connection::Connection(const QString& connectionString)
     : m_connectionString(connectionString)
 {

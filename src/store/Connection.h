@@ -111,6 +111,9 @@ public:
         QString odbcConnectionString; // as Qt's ODBC driver wants it
     };
     static Target resolve(const QString& connectionString);
+    // One setting of the data source ("Servername", "Database"...): from the connection string
+    // itself, else from the odbc.ini section of the data source it names; empty when neither has it.
+    static QString setting(const QString& connectionString, const QString& key);
 
 private:
     enum class Kind { Read, Write };

@@ -19,6 +19,8 @@ const Command* const commands[] = {
     &initCommand,
     &demoCommand,
     &statusCommand,
+    &backupCommand,
+    &restoreCommand,
 };
 
 QString usageText()
