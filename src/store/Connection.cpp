@@ -835,7 +835,10 @@ bool Connection::waitAgain(DbError& failure, bool inTransaction)
     // and a commit that did is not sent twice.
     if (failure.kind() != DbError::Kind::Busy || inTransaction || !writerWait().retry)
         return false;
-    if (writerWait().retry(kBusyAsk))
+    const std::optional<bool> again = writerWait().retry(kBusyAsk);
+    if (!again)
+        return false;
+    if (*again)
         return true;
     failure = DbError(QString(), DbError::Kind::Busy);
     return false;

@@ -11,6 +11,7 @@
 #include <QVector>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace store {
@@ -95,12 +96,13 @@ public:
 
     // What the program shows while a save waits for another writer of the SQLite file: began()
     // when the wait starts and ended() when it is over; when it has run out, retry(text) asks the
-    // user whether to wait once more. A save the user gives up is thrown as Kind::Busy with no
-    // text (they have been told). Unset, the wait is silent and its end is thrown with its text.
+    // user whether to wait once more, or answers nothing when nobody can be asked. A save the user
+    // gives up is thrown as Kind::Busy with no text (they have been told). Unset, or unanswered,
+    // the wait is silent and its end is thrown with its text.
     struct WriterWait {
         std::function<void()> began;
         std::function<void()> ended;
-        std::function<bool(const QString& text)> retry;
+        std::function<std::optional<bool>(const QString& text)> retry;
     };
     static void setWriterWait(WriterWait wait);
 
