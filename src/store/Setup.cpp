@@ -1,5 +1,6 @@
 #include "Setup.h"
 
+#include "BatchInsert.h"
 #include "Connection.h"
 #include "DbError.h"
 #include "Schema.h"
@@ -7,7 +8,6 @@
 
 #include <QDate>
 #include <QStringList>
-#include <exception>
 #include <random>
 
 namespace store {
@@ -51,47 +51,6 @@ const QString kGiven = "伟芳娜秀英敏静丽强磊军洋勇艳杰娟涛明�
 const QStringList kProvinces { "北京", "天津", "河北", "山西", "内蒙古", "辽宁", "吉林", "黑龙江", "上海", "江苏", "浙江", "安徽",
     "福建", "江西", "山东", "河南", "湖北", "湖南", "广东", "广西", "海南", "重庆", "四川", "贵州", "云南", "陕西", "甘肃" };
 const QStringList kStreets { "人民路", "解放路", "中山路", "建设路", "文化路", "学府路", "长江路", "和平街", "新华路", "胜利街" };
-
-// Rows are written in batches of many VALUES tuples: one statement per few hundred rows.
-class BatchInsert {
-public:
-    BatchInsert(Connection& db, const QString& table, const QStringList& columns)
-        : m_db(db)
-        , m_prefix(QString("INSERT INTO %1 (%2) VALUES ").arg(table, columns.join(", ")))
-    {
-        const Table* t = Schema::table(table);
-        for (const QString& c : columns)
-            m_types << t->column(c)->type;
-    }
-    ~BatchInsert() noexcept(false)
-    {
-        if (std::uncaught_exceptions() == 0)
-            flush();
-    }
-
-    void add(const QVector<QVariant>& values)
-    {
-        QStringList parts;
-        for (int i = 0; i < values.size(); ++i)
-            parts << Sql::literal(values[i], m_types[i]);
-        m_rows << '(' + parts.join(", ") + ')';
-        if (m_rows.size() >= 500)
-            flush();
-    }
-    void flush()
-    {
-        if (m_rows.isEmpty())
-            return;
-        m_db.execute(m_prefix + m_rows.join(", "));
-        m_rows.clear();
-    }
-
-private:
-    Connection& m_db;
-    QString m_prefix;
-    QVector<ColumnType> m_types;
-    QStringList m_rows;
-};
 
 void insertCodes(Connection& db, const QString& table, const QString& codeColumn, const QStringList& names)
 {
