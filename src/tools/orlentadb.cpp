@@ -19,6 +19,7 @@ const Command* const commands[] = {
     &initCommand,
     &demoCommand,
     &statusCommand,
+    &importCommand,
 };
 
 QString usageText()
@@ -61,6 +62,8 @@ int main(int argc, char** argv)
         if (command->connects)
             db.emplace();
         const int status = command->run(args.mid(1), db ? &*db : nullptr);
+        if (status < 0)
+            return -status; // told by the command itself
         if (status == Usage)
             printError(usageText().trimmed());
         return status;
