@@ -453,12 +453,15 @@ void Checker::checkScores(Connection& db, TableReader& reader, Plan& plan, const
             e.course = courseOfText[e.courseText];
             if (e.course < 0)
                 reasons << courseTextError[e.courseText];
-            else
-                e.course = byName.value(plan.courses[e.course].name.trimmed()).value(0, e.course);
         }
         if (!reasons.isEmpty())
             addError(plan, i, reasons.join(QStringLiteral("；")));
     }
+    // Stored rows keep the course's name: rows are the same course when their courses share a name.
+    QVector<int> sameCourse(plan.courses.size());
+    for (int c = 0; c < plan.courses.size(); ++c)
+        sameCourse[c] = byName.value(plan.courses[c].name.trimmed()).value(0, c);
+    auto courseKey = [&](const ScoreEntry& e) { return sameCourse[e.course]; };
     std::vector<int> order;
     for (int i = 0; i < plan.scores.size(); ++i) {
         const ScoreEntry& e = plan.scores[i];
@@ -468,14 +471,15 @@ void Checker::checkScores(Connection& db, TableReader& reader, Plan& plan, const
     auto entryLess = [&](int a, int b) {
         const ScoreEntry& x = plan.scores[a];
         const ScoreEntry& y = plan.scores[b];
-        return std::tie(x.student, x.course, x.day, x.line) < std::tie(y.student, y.course, y.day, y.line);
+        const int cx = courseKey(x), cy = courseKey(y);
+        return std::tie(x.student, cx, x.day, x.line) < std::tie(y.student, cy, y.day, y.line);
     };
     std::sort(order.begin(), order.end(), entryLess);
     for (size_t at = 0; at < order.size();) {
         const ScoreEntry& first = plan.scores[order[at]];
         size_t end = at + 1;
         while (end < order.size() && plan.scores[order[end]].student == first.student
-            && plan.scores[order[end]].course == first.course && plan.scores[order[end]].day == first.day)
+            && courseKey(plan.scores[order[end]]) == courseKey(first) && plan.scores[order[end]].day == first.day)
             ++end;
         if (end - at > 1) {
             QVector<int> lines;
@@ -493,7 +497,7 @@ void Checker::checkScores(Connection& db, TableReader& reader, Plan& plan, const
         ScoreEntry& e = plan.scores[i];
         if (plan.errors.contains(i))
             continue;
-        const Stored probe { e.student, e.course, e.day, 0, 0 };
+        const Stored probe { e.student, courseKey(e), e.day, 0, 0 };
         const auto range = std::equal_range(stored.begin(), stored.end(), probe, keyLess);
         const auto matches = range.second - range.first;
         if (matches == 0) {

@@ -36,19 +36,47 @@ CsvReader::CsvReader(const QString& path, std::optional<Encoding> encoding)
 
 bool CsvReader::isUtf8(QFile& file)
 {
+    // A validator of its own: the sequences of RFC 3629 (no overlong forms, no surrogates, nothing
+    // above U+10FFFF), carried across blocks.
     file.seek(0);
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    int pending = 0;                  // continuation bytes still expected
+    unsigned char low = 0x80, high = 0xBF; // the range of the next continuation byte
     QByteArray block;
     while (!(block = file.read(kBlock)).isEmpty()) {
-        (void)decoder.decode(block);
-        if (decoder.hasError())
-            return false;
+        for (const char ch : std::as_const(block)) {
+            const auto b = static_cast<unsigned char>(ch);
+            if (pending > 0) {
+                if (b < low || b > high)
+                    return false;
+                low = 0x80;
+                high = 0xBF;
+                --pending;
+                continue;
+            }
+            if (b < 0x80)
+                continue;
+            if (b >= 0xC2 && b <= 0xDF) {
+                pending = 1;
+            } else if (b >= 0xE0 && b <= 0xEF) {
+                pending = 2;
+                if (b == 0xE0)
+                    low = 0xA0;
+                else if (b == 0xED)
+                    high = 0x9F;
+            } else if (b >= 0xF0 && b <= 0xF4) {
+                pending = 3;
+                if (b == 0xF0)
+                    low = 0x90;
+                else if (b == 0xF4)
+                    high = 0x8F;
+            } else {
+                return false;
+            }
+        }
     }
     if (file.error() != QFileDevice::NoError)
         throw ReadError(cannotRead(file.fileName()));
-    // A character cut at the very end is no valid UTF-8 either.
-    (void)decoder.decode(QByteArrayView());
-    return !decoder.hasError();
+    return pending == 0;
 }
 
 void CsvReader::rewind()

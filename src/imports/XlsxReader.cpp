@@ -108,11 +108,13 @@ XlsxReader::XlsxReader(const QString& path)
     : m_path(path)
 {
     const QString name = QFileInfo(path).fileName();
+    bool startsAsZip = false;
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             throw ReadError(QStringLiteral("无法读取文件“%1”。").arg(name));
         const QByteArray head = file.peek(8);
+        startsAsZip = head.startsWith("PK\x03\x04");
         if (head.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) {
             // Excel keeps a workbook with a password in a compound file of its own.
             const QByteArray all = file.read(1 << 20);
@@ -125,7 +127,8 @@ XlsxReader::XlsxReader(const QString& path)
     int error = 0;
     m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
     if (!m_zip) {
-        if (error == ZIP_ER_NOZIP)
+        // A zip archive cut short has lost its directory at the end: its first bytes still say zip.
+        if (error == ZIP_ER_NOZIP && !startsAsZip)
             fail(QStringLiteral("它不是 Excel 工作簿（.xlsx）。"));
         if (error == ZIP_ER_OPEN || error == ZIP_ER_READ)
             throw ReadError(QStringLiteral("无法读取文件“%1”。").arg(name));

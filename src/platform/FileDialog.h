@@ -8,7 +8,7 @@ class QWidget;
 
 namespace platform {
 
-// The dialog that asks where to save a file. Like MsgBox it is one seam that tests script: in
+// The dialogs that ask where to save a file and which file to open. Like MsgBox it is one seam that tests script: in
 // scripted mode nothing is shown, each question is recorded and answered from the script.
 class FileDialog {
 public:
@@ -23,6 +23,9 @@ public:
     // file is replaced only when the user said so there.
     static QString saveFileName(QWidget* parent, const QString& caption, const QString& proposed, const QString& filter,
         const QString& suffix);
+
+    // The file the user chose to open, or an empty text when the user cancelled.
+    static QString openFileName(QWidget* parent, const QString& caption, const QString& filter);
 
     // Test seam: questions are recorded instead of shown; the answers are taken in order, and an
     // unscripted question is cancelled.
