@@ -817,6 +817,27 @@ void tst_imports::screens()
     platform::Forms::show(window);
     Gui::settle();
     Gui::snapshot(window, QStringLiteral("frmDaoru"));
+    window->close();
+    Gui::settle();
+    // A workbook of two sheets, its first shown; the second chosen from the list.
+    addCourse(QStringLiteral("C001"), QStringLiteral("高等数学"), 5);
+    const QString book = writeXlsx(QStringLiteral("screen.xlsx"),
+        { { { "说明" }, { "本表无数据" } },
+            { { "学号", "姓名", "课程名", "成绩", "考试时间" }, { "2003001", "张三", "高等数学", 88, QDate(2004, 1, 10) },
+                { "2003001", "张三", "高等数学", "缺考", QDate(2004, 6, 10) } } });
+    window = static_cast<frmDaoru*>(platform::Forms::load(QStringLiteral("frmDaoru")));
+    QVERIFY(window->openFile(Kind::Scores, book));
+    platform::Forms::show(window);
+    Gui::settle();
+    QVERIFY(Controls::c<QLabel>(window, "lblSummary")->text().contains(QStringLiteral("缺少")));
+    QComboBox* sheet = Controls::c<QComboBox>(window, "cboSheet");
+    QVERIFY(sheet->isEnabled() && sheet->isVisible());
+    QVERIFY(!Controls::c<QComboBox>(window, "cboEncoding")->isVisible());
+    sheet->setCurrentIndex(1);
+    Q_EMIT sheet->activated(1);
+    Gui::settle();
+    QCOMPARE(Controls::c<QLabel>(window, "lblSummary")->text(), QStringLiteral("新增 1，修改 0，无变化 0，错误 1"));
+    Gui::snapshot(window, QStringLiteral("frmDaoru-scores"));
 }
 
 QTEST_MAIN(tst_imports)

@@ -61,9 +61,11 @@ frmDaoru::frmDaoru()
     lblSeparator = ui::label(central, "lblSeparator", QString());
     top->addWidget(ui::label(central, "lblFileCaption", QStringLiteral("文件:")));
     top->addWidget(lblFile, 1);
-    top->addWidget(ui::label(central, "lblSheet", QStringLiteral("工作表:")));
+    lblSheet = ui::label(central, "lblSheet", QStringLiteral("工作表:"));
+    lblEncoding = ui::label(central, "lblEncoding", QStringLiteral("编码:"));
+    top->addWidget(lblSheet);
     top->addWidget(cboSheet);
-    top->addWidget(ui::label(central, "lblEncoding", QStringLiteral("编码:")));
+    top->addWidget(lblEncoding);
     top->addWidget(cboEncoding);
     top->addWidget(lblSeparator);
 
@@ -73,10 +75,12 @@ frmDaoru::frmDaoru()
     dgdMapping->setColumnCount(2);
     dgdMapping->setHorizontalHeaderLabels({ QStringLiteral("文件中的列"), QStringLiteral("导入为") });
     dgdMapping->verticalHeader()->hide();
-    dgdMapping->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    dgdMapping->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    dgdMapping->verticalHeader()->setDefaultSectionSize(dgdMapping->fontMetrics().height() + 12);
     dgdMapping->horizontalHeader()->setStretchLastSection(true);
     dgdMapping->setEditTriggers(QAbstractItemView::NoEditTriggers);
     dgdMapping->setSelectionMode(QAbstractItemView::NoSelection);
+    dgdMapping->setMinimumSize(200, 110);
     auto* mappingLayout = new QVBoxLayout(famMapping);
     mappingLayout->addWidget(dgdMapping);
     auto* hint = ui::label(famMapping, "lblHint",
@@ -95,7 +99,9 @@ frmDaoru::frmDaoru()
     dgdPreview->verticalHeader()->hide();
     // Rows of one height, columns sized by their captions: nothing is measured over every row.
     dgdPreview->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    dgdPreview->verticalHeader()->setDefaultSectionSize(dgdPreview->fontMetrics().height() + 8);
     dgdPreview->horizontalHeader()->setStretchLastSection(true);
+    dgdPreview->setMinimumSize(320, 140);
     lblSummary = ui::label(famPreview, "lblSummary", QString());
     chkErrors = ui::checkBox(famPreview, "chkErrors", QStringLiteral("只显示有错误的行"));
     auto* previewTop = new QHBoxLayout;
@@ -120,8 +126,8 @@ frmDaoru::frmDaoru()
     bottom->addWidget(cmdClose);
 
     auto* middle = new QHBoxLayout;
-    middle->addWidget(famMapping, 2);
-    middle->addWidget(famPreview, 5);
+    middle->addWidget(famMapping, 1);
+    middle->addWidget(famPreview, 3);
     auto* layout = new QVBoxLayout(central);
     layout->addLayout(top);
     layout->addLayout(middle, 1);
@@ -177,7 +183,11 @@ bool frmDaoru::openFile(Kind kind, const QString& path)
     cboSheet->addItems(m_importer->sheets());
     cboSheet->setEnabled(m_importer->sheets().size() > 1);
     const auto encoding = m_importer->encoding();
-    cboEncoding->setEnabled(encoding.has_value());
+    // A workbook has sheets and no encoding; a CSV file the other way round.
+    for (QWidget* w : { static_cast<QWidget*>(lblSheet), static_cast<QWidget*>(cboSheet) })
+        w->setVisible(!encoding.has_value());
+    for (QWidget* w : { static_cast<QWidget*>(lblEncoding), static_cast<QWidget*>(cboEncoding), static_cast<QWidget*>(lblSeparator) })
+        w->setVisible(encoding.has_value());
     cboEncoding->setCurrentIndex(encoding ? cboEncoding->findData(int(*encoding)) : -1);
     const QChar separator = m_importer->separator();
     lblSeparator->setText(separator.isNull() ? QString()
@@ -255,8 +265,15 @@ void frmDaoru::showPlan()
 {
     m_model->setPlan(m_plan.get());
     const QStringList keys = m_plan ? Plan::keyCaptions(m_plan->kind) : QStringList();
-    for (int c = 0; c + 1 < m_model->columnCount(); ++c)
-        dgdPreview->setColumnWidth(c, c == 0 ? 60 : c == 1 ? 60 : 110);
+    // Fixed widths by what the columns hold, in characters: nothing is measured over the rows.
+    const int em = dgdPreview->fontMetrics().horizontalAdvance(QStringLiteral("中"));
+    const int digit = dgdPreview->fontMetrics().horizontalAdvance(QStringLiteral("0"));
+    QVector<int> widths { 6 * digit, 3 * em };
+    for (const QString& key : keys)
+        widths << (key == QStringLiteral("学号") ? 12 * digit : key == QStringLiteral("成绩") ? 5 * digit
+                      : key == QStringLiteral("考试时间") ? 10 * digit : 5 * em);
+    for (int c = 0; c < widths.size(); ++c)
+        dgdPreview->setColumnWidth(c, widths[c] + 8);
     const bool any = m_plan && (m_plan->count(Verdict::New) + m_plan->count(Verdict::Changed)) > 0;
     cmdImport->setEnabled(any);
     cmdExport->setEnabled(m_plan && m_plan->count(Verdict::Error) > 0);

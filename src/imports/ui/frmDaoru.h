@@ -65,7 +65,9 @@ private:
     bool track(QProgressDialog& dialog, double fraction);
 
     QLabel* lblFile;
+    QLabel* lblSheet;
     QComboBox* cboSheet;
+    QLabel* lblEncoding;
     QComboBox* cboEncoding;
     QLabel* lblSeparator;
     QGroupBox* famMapping;
