@@ -264,6 +264,20 @@ void tst_imports::csvQuotingAndSeparators()
         QCOMPARE(read[2].line, 4);
         QVERIFY(read[2].cells.value(1).isNull());
     }
+    // A file of several blocks: records, quoted line breaks and GB18030's two- and four-byte
+    // characters cross the blocks' edges and read whole.
+    QList<QStringList> many { { "学号", "备注" } };
+    for (int i = 0; i < 90000; ++i)
+        many << QStringList { QString::number(2006000 + i), i % 997 ? QStringLiteral("备注𠀀%1").arg(i) : QStringLiteral("两行\r\n之%1").arg(i) };
+    CsvReader reader(writeCsv(QStringLiteral("blocks.csv"), many, "GB18030"));
+    QCOMPARE(reader.encoding(), std::optional(Encoding::Gb18030));
+    const auto read = readAll(reader);
+    QCOMPARE(read.size(), 90001);
+    for (int i : { 1, 997, 44861, 89731, 90000 }) {
+        QCOMPARE(read[i].line, i + 1);
+        QCOMPARE(read[i].cells.value(0).toString(), many[i][0]);
+        QCOMPARE(read[i].cells.value(1).toString(), many[i][1]);
+    }
 }
 
 void tst_imports::xlsxCellsOfEveryKind()
