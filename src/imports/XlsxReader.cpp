@@ -125,7 +125,7 @@ XlsxReader::XlsxReader(const QString& path)
         }
     }
     int error = 0;
-    m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    m_zip.reset(zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
     if (!m_zip) {
         // A zip archive cut short has lost its directory at the end: its first bytes still say zip.
         if (error == ZIP_ER_NOZIP && !startsAsZip)
@@ -140,12 +140,10 @@ XlsxReader::XlsxReader(const QString& path)
     selectSheet(0);
 }
 
-XlsxReader::~XlsxReader()
-{
-    closeEntry();
-    if (m_zip)
-        zip_discard(m_zip);
-}
+XlsxReader::~XlsxReader() = default;
+
+void XlsxReader::Discard::operator()(zip* archive) const { zip_discard(archive); }
+void XlsxReader::Discard::operator()(zip_file* entry) const { zip_fclose(entry); }
 
 void XlsxReader::fail(const QString& reason) const
 {
@@ -154,12 +152,7 @@ void XlsxReader::fail(const QString& reason) const
 
 void XlsxReader::damaged() const { fail(QStringLiteral("文件不完整或已损坏。")); }
 
-void XlsxReader::closeEntry()
-{
-    if (m_entry)
-        zip_fclose(m_entry);
-    m_entry = nullptr;
-}
+void XlsxReader::closeEntry() { m_entry.reset(); }
 
 void XlsxReader::openEntry(const QString& name)
 {
@@ -170,7 +163,7 @@ void XlsxReader::openEntry(const QString& name)
     const QByteArray entry = name.toUtf8();
     zip_stat_t stat;
     zip_stat_init(&stat);
-    if (zip_stat(m_zip, entry.constData(), 0, &stat) != 0)
+    if (zip_stat(m_zip.get(), entry.constData(), 0, &stat) != 0)
         fail(QStringLiteral("它不是 Excel 工作簿（缺少 %1）。").arg(name));
     if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE)
         fail(QStringLiteral("工作簿已加密，无法读取。"));
@@ -179,7 +172,7 @@ void XlsxReader::openEntry(const QString& name)
                 .arg(name)
                 .arg(gMaxUnpacked >> 20));
     m_entrySize = (stat.valid & ZIP_STAT_SIZE) ? qint64(stat.size) : gMaxUnpacked;
-    m_entry = zip_fopen(m_zip, entry.constData(), 0);
+    m_entry.reset(zip_fopen(m_zip.get(), entry.constData(), 0));
     if (!m_entry)
         damaged();
 }
@@ -189,7 +182,7 @@ bool XlsxReader::feed()
     if (m_entryDone || !m_entry)
         return false;
     QByteArray block(kBlock, Qt::Uninitialized);
-    const zip_int64_t n = zip_fread(m_entry, block.data(), zip_uint64_t(block.size()));
+    const zip_int64_t n = zip_fread(m_entry.get(), block.data(), zip_uint64_t(block.size()));
     if (n < 0)
         damaged(); // a CRC that does not match, data cut short
     if (n == 0) {
@@ -255,7 +248,7 @@ void XlsxReader::readWorkbook()
     if (m_sheetNames.isEmpty())
         fail(QStringLiteral("工作簿中没有工作表。"));
     QHash<QString, QString> targets;
-    if (zip_name_locate(m_zip, "xl/_rels/workbook.xml.rels", 0) >= 0) {
+    if (zip_name_locate(m_zip.get(), "xl/_rels/workbook.xml.rels", 0) >= 0) {
         readPart(QStringLiteral("xl/_rels/workbook.xml.rels"), [&](QXmlStreamReader& xml) {
             if (xml.isStartElement() && xml.name() == u"Relationship")
                 targets.insert(xml.attributes().value(QLatin1String("Id")).toString(),
@@ -272,7 +265,7 @@ void XlsxReader::readWorkbook()
 
 void XlsxReader::readStyles()
 {
-    if (zip_name_locate(m_zip, "xl/styles.xml", 0) < 0)
+    if (zip_name_locate(m_zip.get(), "xl/styles.xml", 0) < 0)
         return;
     QHash<int, QString> codes;
     bool inCellXfs = false;
@@ -295,7 +288,7 @@ void XlsxReader::readStyles()
 
 void XlsxReader::readSharedStrings()
 {
-    if (zip_name_locate(m_zip, "xl/sharedStrings.xml", 0) < 0)
+    if (zip_name_locate(m_zip.get(), "xl/sharedStrings.xml", 0) < 0)
         return;
     QString text;
     bool inT = false;

@@ -52,9 +52,15 @@ private:
     void readStyles();
     void readSharedStrings();
 
+    // Closed however the reader ends, a constructor that throws included.
+    struct Discard {
+        void operator()(zip* archive) const;
+        void operator()(zip_file* entry) const;
+    };
+
     QString m_path;
-    zip* m_zip = nullptr;
-    zip_file* m_entry = nullptr;
+    std::unique_ptr<zip, Discard> m_zip;
+    std::unique_ptr<zip_file, Discard> m_entry;
     qint64 m_entrySize = 0;
     qint64 m_entryRead = 0;
     QXmlStreamReader m_xml;
