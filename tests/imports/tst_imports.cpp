@@ -778,6 +778,16 @@ void tst_imports::windowMappingEncodingAndExport()
     QVERIFY(text.contains(QStringLiteral("2006002,赵六,女,1,计算机2003级9班,第 3 行：班级“计算机2003级9班”不存在")));
     QVERIFY(text.contains(QStringLiteral("第 4 行：姓名为空")));
     QVERIFY(!text.contains(QStringLiteral("王五")));
+    // The same as a workbook, which reads back as the file did.
+    const QString workbook = pathOf(QStringLiteral("errors.xlsx"));
+    platform::FileDialog::answerNext(workbook);
+    Controls::press(window, "cmdExport");
+    XlsxReader back(workbook);
+    const auto rows = readAll(back);
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows[0].cells.last().toString(), QStringLiteral("错误原因"));
+    QCOMPARE(rows[1].cells.value(0).toString(), QStringLiteral("2006002"));
+    QCOMPARE(rows[2].cells.value(5).toString(), QStringLiteral("第 4 行：姓名为空"));
 
     // Nothing while a row is in error, when so chosen.
     Controls::c<QRadioButton>(window, "optNothing")->setChecked(true);
