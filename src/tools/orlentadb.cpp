@@ -4,6 +4,7 @@
 
 #include "Command.h"
 
+#include "store/ChangeLog.h"
 #include "store/Connection.h"
 #include "store/DbError.h"
 
@@ -57,6 +58,7 @@ int main(int argc, char** argv)
         printError(usageText().trimmed());
         return Usage;
     }
+    store::ChangeLog::setUser(QStringLiteral("orlenta-db")); // who every change of the tool is recorded as
     try {
         std::optional<store::Connection> db;
         if (command->connects)
