@@ -1,18 +1,21 @@
 #include "Applier.h"
 
 #include "store/BatchInsert.h"
+#include "store/ChangeLog.h"
 #include "store/Connection.h"
 #include "store/DbError.h"
 #include "store/NewRows.h"
 #include "store/Sql.h"
 
 #include <QDate>
+#include <QScopeGuard>
 
 namespace imports {
 
 namespace {
 
 using store::BatchInsert;
+using store::ChangeLog;
 using store::Connection;
 using store::DbError;
 namespace Sql = store::Sql;
@@ -65,12 +68,18 @@ Applier::Result Applier::apply(Connection& db, const Plan& plan, const Options& 
     Result result;
     if (options.allOrNothing && plan.count(Verdict::Error) > 0)
         return result;
+    // Every change record of the import names it: "host (导入 scores.xlsx)".
+    const QString origin = ChangeLog::origin();
+    ChangeLog::setOrigin(QStringLiteral("导入 %1").arg(options.source));
+    const auto restore = qScopeGuard([&origin] { ChangeLog::setOrigin(origin); });
     try {
         store::Transaction transaction(db);
+        ChangeLog::Batch records(db);
         if (plan.kind == Kind::Students)
-            applyStudents(db, plan, options, result);
+            applyStudents(db, plan, options, records, result);
         else
-            applyScores(db, plan, options, result);
+            applyScores(db, plan, options, records, result);
+        records.flush();
         if (options.progress && !options.progress(1.0))
             throw Cancelled();
         transaction.commit();
@@ -83,7 +92,8 @@ Applier::Result Applier::apply(Connection& db, const Plan& plan, const Options& 
     return result;
 }
 
-void Applier::applyStudents(Connection& db, const Plan& plan, const Options& options, Result& result)
+void Applier::applyStudents(
+    Connection& db, const Plan& plan, const Options& options, ChangeLog::Batch& records, Result& result)
 {
     const QDate today = QDate::currentDate();
     QStringList columns;
@@ -105,26 +115,40 @@ void Applier::applyStudents(Connection& db, const Plan& plan, const Options& opt
             QVector<QVariant> values = e.values;
             values.insert(3, store::NewRows::firstPassword(number));
             people.add(values);
+            records.add(ChangeLog::inserted(people.table(), { columns, values }));
             const auto rows = store::NewRows::placeholders(number, today);
-            for (size_t k = 0; k < placeholders.size(); ++k)
+            for (size_t k = 0; k < placeholders.size(); ++k) {
                 placeholders[k]->add(rows[k].values);
+                records.add(ChangeLog::inserted(rows[k].table, { rows[k].columns, rows[k].values }));
+            }
             ++result.added;
             steps.step();
         } else if (e.verdict == Verdict::Changed) {
-            QStringList sets, match { QStringLiteral("学号 = ") + Sql::quote(number) };
+            QStringList sets, match { QStringLiteral("学号 = ") + Sql::quote(number) }, changed;
+            ChangeLog::Row before { { QStringLiteral("学号") }, { number } }, after = before;
             for (int f = 1; f < int(e.values.size()); ++f) {
                 if (!(e.changed & (1u << f)))
                     continue;
                 const QString column = QString::fromUtf8(kStudentColumns[f]);
                 sets << column + QStringLiteral(" = ") + Sql::literal(e.values[f], studentType(f));
                 match << column + same + Sql::literal(e.before[f], studentType(f));
+                changed << column;
+                before.fields << column;
+                before.values << e.before[f];
+                after.fields << column;
+                after.values << e.values[f];
             }
             // Stored only if still as read: a colleague's change meanwhile stops the whole import.
             if (db.execute(QStringLiteral("UPDATE 学生个人信息表 SET %1 WHERE %2").arg(sets.join(", "), match.join(" AND "))) != 1)
                 throw DbError(kChangedMeanwhile.arg(number));
+            records.add(ChangeLog::updated(QStringLiteral("学生个人信息表"), before, after, changed));
             // A change of enrolment status goes into its history, as a save in the student window does.
-            if (e.changed & (1u << int(Field::Status)))
-                statusChanges.add({ number, e.values[int(Field::Status)], today });
+            if (e.changed & (1u << int(Field::Status))) {
+                const QVector<QVariant> history { number, e.values[int(Field::Status)], today };
+                statusChanges.add(history);
+                records.add(ChangeLog::inserted(QStringLiteral("学籍变更信息表"),
+                    { { QStringLiteral("学号"), QStringLiteral("变更代码"), QStringLiteral("记录时间") }, history }));
+            }
             ++result.changed;
             steps.step();
         }
@@ -135,11 +159,13 @@ void Applier::applyStudents(Connection& db, const Plan& plan, const Options& opt
     statusChanges.flush();
 }
 
-void Applier::applyScores(Connection& db, const Plan& plan, const Options& options, Result& result)
+void Applier::applyScores(
+    Connection& db, const Plan& plan, const Options& options, ChangeLog::Batch& records, Result& result)
 {
-    BatchInsert scores(db, QStringLiteral("学生成绩表"),
-        { QStringLiteral("学号"), QStringLiteral("课程名"), QStringLiteral("课程号"), QStringLiteral("成绩"),
-            QStringLiteral("学分"), QStringLiteral("院系号"), QStringLiteral("班级号"), QStringLiteral("考试时间") });
+    const QStringList scoreColumns { QStringLiteral("学号"), QStringLiteral("课程名"), QStringLiteral("课程号"),
+        QStringLiteral("成绩"), QStringLiteral("学分"), QStringLiteral("院系号"), QStringLiteral("班级号"),
+        QStringLiteral("考试时间") };
+    BatchInsert scores(db, QStringLiteral("学生成绩表"), scoreColumns);
     QVector<QVariant> credits;
     for (const Course& c : plan.courses) {
         try {
@@ -154,8 +180,10 @@ void Applier::applyScores(Connection& db, const Plan& plan, const Options& optio
         if (e.verdict == Verdict::New) {
             const Person& p = plan.people[e.student];
             const Course& c = plan.courses[e.course];
-            scores.add({ p.number, c.name, c.number, e.score, credits[e.course], p.department, p.classCode,
-                QDate::fromJulianDay(e.day) });
+            const QVector<QVariant> row { p.number, c.name, c.number, e.score, credits[e.course], p.department,
+                p.classCode, QDate::fromJulianDay(e.day) };
+            scores.add(row);
+            records.add(ChangeLog::inserted(scores.table(), { scoreColumns, row }));
             ++result.added;
             steps.step();
         } else if (e.verdict == Verdict::Changed) {
@@ -163,8 +191,12 @@ void Applier::applyScores(Connection& db, const Plan& plan, const Options& optio
                                           .arg(Sql::literal(e.score, ColumnType::Real))
                                           .arg(e.existing)
                                           .arg(same, Sql::literal(e.before, ColumnType::Real));
+            const QString number = plan.people[e.student].number;
             if (db.execute(statement) != 1)
-                throw DbError(kChangedMeanwhile.arg(plan.people[e.student].number));
+                throw DbError(kChangedMeanwhile.arg(number));
+            const QStringList fields { QStringLiteral("编号"), QStringLiteral("学号"), QStringLiteral("成绩") };
+            records.add(ChangeLog::updated(QStringLiteral("学生成绩表"), { fields, { e.existing, number, e.before } },
+                { fields, { e.existing, number, e.score } }, { QStringLiteral("成绩") }));
             ++result.changed;
             steps.step();
         }

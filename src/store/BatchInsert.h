@@ -25,6 +25,7 @@ public:
 
     void add(const QVector<QVariant>& values);
     void flush();
+    const QString& table() const { return m_table; }
     // Rows sent so far.
     qint64 written() const { return m_written; }
 

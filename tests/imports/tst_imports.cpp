@@ -182,7 +182,7 @@ const QStringList kStudentCaptions { "学号", "姓名", "性别", "出生日期
 QString tablesNow()
 {
     QStringList out;
-    for (const char* table : { "学生个人信息表", "学生成绩表", "奖励记录信息表", "处罚等级记录表", "学籍变更信息表" })
+    for (const char* table : { "学生个人信息表", "学生成绩表", "奖励记录信息表", "处罚等级记录表", "学籍变更信息表", "操作记录表" })
         out << QString::number(TestDb::count(QString::fromUtf8(table)));
     out << TestDb::value(QStringLiteral("select max(姓名) from 学生个人信息表")).toString()
         << TestDb::value(QStringLiteral("select sum(成绩) from 学生成绩表")).toString();
@@ -522,8 +522,16 @@ void tst_imports::storedStudentsAreWhatThePreviewSaid()
     const Plan plan = importer.check(TestDb::admin());
     QCOMPARE(lines(plan), QStringList({ "2 新增", "3 修改 性别：男 → 女；学籍情况：在读 → 休学", "4 错误 姓名为空；院系为空；班级为空" }));
     Applier::Options options;
+    options.source = QStringLiteral("students.xlsx");
     const auto result = Applier::apply(TestDb::admin(), plan, options);
     QVERIFY(result.stored);
+    // Every row written has its change record naming the import: the new student and its three
+    // placeholder rows, each changed field, the status history row.
+    QCOMPARE(TestDb::count(QStringLiteral("操作记录表 where 工作站 like '%(导入 students.xlsx)'")), 7);
+    QCOMPARE(TestDb::count(QStringLiteral("操作记录表 where 操作 = '修改' and 表名 = '学生个人信息表' and 键 = '2003001' "
+                                          "and 字段 = '性别' and 原值 = '男' and 新值 = '女'")),
+        1);
+    QCOMPARE(TestDb::count(QStringLiteral("操作记录表 where 操作 = '新增' and 学号 = '2006001'")), 4);
     QCOMPARE(result.added, 1);
     QCOMPARE(result.changed, 1);
 
@@ -563,7 +571,13 @@ void tst_imports::storedScoresAreWhatThePreviewSaid()
         "GB18030");
     const Plan plan = check(Kind::Scores, path);
     QCOMPARE(plan.summary(), QStringLiteral("新增 2，修改 1，无变化 0，错误 0"));
-    Applier::apply(TestDb::admin(), plan, {});
+    Applier::Options options;
+    options.source = QStringLiteral("scores.csv");
+    Applier::apply(TestDb::admin(), plan, options);
+    QCOMPARE(TestDb::count(QStringLiteral("操作记录表 where 工作站 like '%(导入 scores.csv)' and 操作 = '新增' and 表名 = '学生成绩表'")), 2);
+    QCOMPARE(TestDb::count(QStringLiteral("操作记录表 where 工作站 like '%(导入 scores.csv)' and 操作 = '修改' and 字段 = '成绩' "
+                                          "and 原值 = '70' and 新值 = '75.5'")),
+        1);
     // As the score window's add stores a score: the course's name and number, the credits
     // rounded halves to even (2.5 -> 2, 3.5 -> 4), the student's department and class.
     const auto rows = TestDb::admin().select(QStringLiteral(
