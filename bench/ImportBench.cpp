@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QTableView>
 #include <QWindow>
@@ -324,26 +325,35 @@ double previewFirstScreenMs(const imports::Plan& plan)
     return clock.nsecsElapsed() / 1e6;
 }
 
+// The import as the window does it: the file read and checked, the preview's first screen shown,
+// the plan applied. Answers the seconds it took, or -1 when the plan is not all new rows.
+double timedImport(imports::Kind kind, const QString& file, int rows, const char* name, double& previewMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    store::Connection db;
+    imports::Importer importer(kind, file);
+    const imports::Plan plan = importer.check(db);
+    if (plan.count(imports::Verdict::New) != rows) {
+        line("# " + plan.summary() + " " + plan.reason(0));
+        return -1;
+    }
+    line(QStringLiteral("# %1_check_s %2").arg(QString::fromLatin1(name)).arg(seconds(clock)));
+    previewMs = previewFirstScreenMs(plan);
+    imports::Applier::Options options;
+    options.source = QFileInfo(file).fileName();
+    imports::Applier::apply(db, plan, options);
+    return seconds(clock);
+}
+
 int students(const QString& engine, const QString& dir, const QString& pgSocket)
 {
     const QString file = studentsFile(dir);
     emptyDatabase(engine, dir, pgSocket);
     double previewMs = 0;
-    QElapsedTimer clock;
-    clock.start();
-    {
-        store::Connection db;
-        imports::Importer importer(imports::Kind::Students, file);
-        const imports::Plan plan = importer.check(db);
-        if (plan.count(imports::Verdict::New) != kStudents) {
-            line("# " + plan.summary() + " " + plan.reason(0));
-            return 1;
-        }
-        line(QStringLiteral("# import_students_check_s %1").arg(seconds(clock)));
-        previewMs = previewFirstScreenMs(plan);
-        imports::Applier::apply(db, plan, {});
-    }
-    const double imported = seconds(clock);
+    const double imported = timedImport(imports::Kind::Students, file, kStudents, "import_students", previewMs);
+    if (imported < 0)
+        return 1;
     // The same rows again by the engine alone, into the same tables with their indexes.
     {
         store::Connection db;
@@ -432,21 +442,9 @@ int scores(const QString& engine, const QString& dir, const QString& pgSocket)
         db.execute(QStringLiteral("ANALYZE"));
     }
     double previewMs = 0;
-    QElapsedTimer clock;
-    clock.start();
-    {
-        store::Connection db;
-        imports::Importer importer(imports::Kind::Scores, file);
-        const imports::Plan plan = importer.check(db);
-        if (plan.count(imports::Verdict::New) != kScoreStudents * kScoresEach) {
-            line("# " + plan.summary() + " " + plan.reason(0));
-            return 1;
-        }
-        line(QStringLiteral("# import_scores_check_s %1").arg(seconds(clock)));
-        previewMs = previewFirstScreenMs(plan);
-        imports::Applier::apply(db, plan, {});
-    }
-    const double imported = seconds(clock);
+    const double imported = timedImport(imports::Kind::Scores, file, kScoreStudents * kScoresEach, "import_scores", previewMs);
+    if (imported < 0)
+        return 1;
     {
         store::Connection db;
         db.execute(QStringLiteral("DELETE FROM 学生成绩表"));
