@@ -2,6 +2,7 @@
 
 #include "platform/Form.h"
 #include "accounts/AccountsForms.h"
+#include "imports/ui/ImportForms.h"
 #include "scores/ScoresForms.h"
 #include "records/RecordsForms.h"
 #include "shell/ShellForms.h"
@@ -35,5 +36,6 @@ void Application::prepare()
     registerStudentsForms();
     registerScoresForms();
     registerRecordsForms();
+    registerImportForms();
     store::DataGrid::setErrorReporter(&platform::Form::reportFailure);
 }

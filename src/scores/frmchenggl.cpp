@@ -12,6 +12,7 @@
 #include "shell/SearchFrame.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
+#include "store/NewRows.h"
 #include "store/Sql.h"
 #include "store/Value.h"
 #include "store/ui/DataCombo.h"
@@ -46,15 +47,6 @@ const QString kAllClasses = QStringLiteral("select * from 班级代码表");
 const QString kNotFound = QStringLiteral("没有有效记录!");
 
 QString trimmedField(DataControl* rs, const QString& name) { return store::displayText(rs->field(name)).trimmed(); }
-
-// A course's credits as a score row stores them: a 16-bit whole number, halves to the even one
-// (2.5 -> 2, 3.5 -> 4). A course without credits cannot be converted.
-qint16 wholeCredits(const QVariant& credits)
-{
-    if (credits.isNull())
-        throw DbError(QStringLiteral("无效使用 Null"));
-    return qint16(Sql::literal(credits, store::ColumnType::SmallInt).toInt());
-}
 
 } // namespace
 
@@ -439,7 +431,7 @@ void frmchenggl::saveAdd()
     rs_Km->setRecordSource(QStringLiteral("select * from 学生课程表 where 课程名=") + Sql::quote(course.trimmed()));
     rs_Km->refresh();
     m_courseNumber = store::displayText(rs_Km->field(QStringLiteral("课程号")));
-    m_credits = wholeCredits(rs_Km->field(QStringLiteral("学分")));
+    m_credits = store::NewRows::scoreCredits(rs_Km->field(QStringLiteral("学分")));
     m_departmentCode = rs_Xinf->field(QStringLiteral("所在院系编号"));
     m_classCode = rs_Xinf->field(QStringLiteral("所在班级编号"));
 

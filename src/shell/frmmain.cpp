@@ -51,10 +51,15 @@ frmmain::frmmain()
     inf->setObjectName(QStringLiteral("inf"));
     on(menuItem(inf, "infgl", QStringLiteral("学生信息管理窗口"), QKeySequence(QStringLiteral("Ctrl+C")), "frmsinfgl"),
         &QAction::triggered, &frmmain::infgl_Click);
+    // Importing asks for the file first, then opens the import window as a work window.
+    on(menuItem(inf, "infdr", QStringLiteral("导入学生信息…"), QKeySequence(), "frmDaoru"), &QAction::triggered,
+        &frmmain::infdr_Click);
     QMenu* che = menuBar()->addMenu(QStringLiteral("学生成绩管理(&C)"));
     che->setObjectName(QStringLiteral("che"));
     on(menuItem(che, "chegl", QStringLiteral("学生成绩管理窗口"), QKeySequence(QStringLiteral("Ctrl+D")), "frmchenggl"),
         &QAction::triggered, &frmmain::chegl_Click);
+    on(menuItem(che, "chedr", QStringLiteral("导入成绩…"), QKeySequence(), "frmDaoru"), &QAction::triggered,
+        &frmmain::chedr_Click);
     QMenu* jf = menuBar()->addMenu(QStringLiteral("学生奖罚管理(&J)"));
     jf->setObjectName(QStringLiteral("jf"));
     on(menuItem(jf, "jfj", QStringLiteral("学生奖励窗口"), QKeySequence(QStringLiteral("Ctrl+H")), "frmaward"),
@@ -179,6 +184,8 @@ void frmmain::openWorkWindow(const QString& name)
 
 void frmmain::infgl_Click() { openWorkWindow(QStringLiteral("frmsinfgl")); }
 void frmmain::chegl_Click() { openWorkWindow(QStringLiteral("frmchenggl")); }
+void frmmain::infdr_Click() { openWorkWindow(QStringLiteral("frmDaoru/students")); }
+void frmmain::chedr_Click() { openWorkWindow(QStringLiteral("frmDaoru/scores")); }
 void frmmain::jfj_Click() { openWorkWindow(QStringLiteral("frmaward")); }
 void frmmain::jff_Click() { openWorkWindow(QStringLiteral("frmchufa")); }
 void frmmain::xjgl_Click() { openWorkWindow(QStringLiteral("frmXjgl")); }

@@ -23,6 +23,8 @@ public:
     void Form_Load() override;
     void infgl_Click();
     void chegl_Click();
+    void infdr_Click();
+    void chedr_Click();
     void jfj_Click();
     void jff_Click();
     void xjgl_Click();

@@ -21,6 +21,8 @@ struct Command {
 
 // Exit statuses shared by every command.
 enum Exit { Ok = 0, Refused = 1, Usage = 2 };
+// A status whose cause the command has told already: the usage is not printed after it.
+constexpr int told(int status) { return -status; }
 
 // A line on standard output (UTF-8), flushed, so that progress shows as it happens.
 void print(const QString& text);
@@ -35,5 +37,6 @@ extern const Command demoCommand;
 extern const Command statusCommand;
 extern const Command backupCommand;
 extern const Command restoreCommand;
+extern const Command importCommand;
 
 } // namespace tools

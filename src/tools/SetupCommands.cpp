@@ -17,16 +17,25 @@ int init(const QStringList& args, Connection* db)
 {
     QElapsedTimer clock;
     clock.start();
+    const QString role = optionValue(args, "--app-role");
+    if (args.contains("--app-role") && role.isEmpty())
+        return Usage;
     if (Setup::hasSchema(*db)) {
-        if (args.contains("--if-missing")) {
-            Setup::addMissingIndexes(*db);
-            return Ok;
+        if (!args.contains("--if-missing")) {
+            print("数据库中已有 Orlenta 的表，未做改动。");
+            return Refused;
         }
-        print("数据库中已有 Orlenta 的表，未做改动。");
-        return Refused;
+        for (const QString& table : Setup::addMissingTables(*db))
+            print(QString("已添加表 %1。").arg(table));
+        Setup::addMissingIndexes(*db);
+    } else {
+        Setup::init(*db);
+        print(QString("已建立数据库 (%1 ms)。首个系统管理员: admin, 密码 admin").arg(clock.elapsed()));
     }
-    Setup::init(*db);
-    print(QString("已建立数据库 (%1 ms)。首个系统管理员: admin, 密码 admin").arg(clock.elapsed()));
+    if (!role.isEmpty()) {
+        Setup::grantAppRole(*db, role);
+        print(QString("角色 %1 可以读写各表的数据、添加和查看操作记录，不能修改表结构，也不能修改或删除操作记录。").arg(role));
+    }
     return Ok;
 }
 
@@ -60,7 +69,7 @@ int status(const QStringList&, Connection* db)
 
 } // namespace
 
-const Command initCommand { "init", "init [--if-missing]", &init };
+const Command initCommand { "init", "init [--if-missing] [--app-role NAME]", &init };
 const Command demoCommand { "demo", "demo --students N [--if-empty]", &demo };
 const Command statusCommand { "status", "status", &status };
 
