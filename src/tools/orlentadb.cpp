@@ -59,7 +59,8 @@ int main(int argc, char** argv)
     try {
         std::optional<store::Connection> db;
         if (command->connects)
-            db.emplace();
+            db.emplace(QStringLiteral("DSN=Orlenta"),
+                store::SessionOptions { .createMissingFile = command->createsDatabase, .statementTimeoutSeconds = 0 });
         const int status = command->run(args.mid(1), db ? &*db : nullptr);
         if (status == Usage)
             printError(usageText().trimmed());

@@ -110,8 +110,8 @@ void TestDb::setUp()
 void TestDb::reset()
 {
     State& s = state();
-    if (!s.admin)
-        s.admin = std::make_unique<store::Connection>();
+    if (!s.admin) // the first session makes the SQLite file, as orlenta-db init does
+        s.admin = std::make_unique<store::Connection>(QStringLiteral("DSN=Orlenta"), store::SessionOptions { .createMissingFile = true });
     store::Connection& db = *s.admin;
     if (db.engine() == store::Engine::SQLite)
         db.execute(QStringLiteral("PRAGMA synchronous=OFF"));
