@@ -231,7 +231,7 @@ bool prepare(const Setting& s)
         if (s.engine == "sqlite")
             for (const char* suffix : { "", "-wal", "-shm" })
                 QFile::remove(s.sqliteFile() + QString::fromLatin1(suffix));
-        store::Connection db;
+        store::Connection db(QStringLiteral("DSN=Orlenta"), { .createMissingFile = true, .statementTimeoutSeconds = 0 });
         if (store::Setup::hasSchema(db)) {
             for (const store::Table& t : store::Schema::tables())
                 db.execute("DROP TABLE IF EXISTS " + t.name);
@@ -552,7 +552,7 @@ void measureExports(const Setting& s)
 {
     // A database made before the index on (成绩, 课程名) gets it, as orlenta-db init --if-missing does.
     store::Connection db;
-    store::Setup::addMissingIndexes(db);
+    store::Setup::addMissing(db);
     // The score chart over the whole score table, as the score window opens: the grouped count.
     const double chart = median([&] { store::ScoreStatistics::compute(db, kScores); });
     const QString counts = store::ScoreStatistics::countsStatement(kScores);
@@ -837,7 +837,7 @@ int soak(const Setting& s)
             QFile::remove(s.dir() + QStringLiteral("/soak.db") + QString::fromLatin1(suffix));
     }
     {
-        store::Connection db;
+        store::Connection db(QStringLiteral("DSN=Orlenta"), { .createMissingFile = true });
         store::Setup::init(db);
         for (int i = 0; i < kSoakStudents; ++i)
             db.execute(QStringLiteral("insert into 学生个人信息表 (学号, 姓名, 联系电话, 籍贯, 所在院系编号, 所在班级编号, 学籍情况) "

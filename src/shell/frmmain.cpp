@@ -69,6 +69,8 @@ frmmain::frmmain()
         &QAction::triggered, &frmmain::sysp_Click);
     syss = menuItem(sys, "syss", QStringLiteral("系统管理员窗口"), QKeySequence(QStringLiteral("Ctrl+T")), "frmGly");
     on(syss, &QAction::triggered, &frmmain::syss_Click);
+    sysx = menuItem(sys, "sysx", QStringLiteral("学校信息设置"), QKeySequence(), "frmXxsz");
+    on(sysx, &QAction::triggered, &frmmain::sysx_Click);
     // "关于&A)" has no opening bracket; A is its access key.
     QMenu* about = menuBar()->addMenu(QStringLiteral("关于&A)"));
     about->setObjectName(QStringLiteral("about"));
@@ -152,7 +154,9 @@ QAction* frmmain::menuItem(QMenu* menu, const char* name, const QString& text, c
 void frmmain::Form_Load()
 {
     m_helpFile = platform::HelpViewer::helpFile(); // beside the program, else where it is installed
-    syss->setEnabled(BasVal::UserStyle == QStringLiteral("系统管理员") && platform::Forms::isAvailable("frmGly"));
+    const bool administrator = BasVal::UserStyle == QStringLiteral("系统管理员");
+    syss->setEnabled(administrator && platform::Forms::isAvailable("frmGly"));
+    sysx->setEnabled(administrator && platform::Forms::isAvailable("frmXxsz"));
     Timer1->start();
     Timer1_Timer();
 }
@@ -175,6 +179,13 @@ void frmmain::syss_Click()
 {
     if (syss->isEnabled())
         openWorkWindow(QStringLiteral("frmGly"));
+}
+
+// The school's settings, for system administrators as the account administration is.
+void frmmain::sysx_Click()
+{
+    if (sysx->isEnabled())
+        openWorkWindow(QStringLiteral("frmXxsz"));
 }
 
 void frmmain::tbrOpe_ButtonClick(int index)

@@ -52,6 +52,8 @@ QVector<Table> describeTables()
                 { "平均分", T::Real }, { "总学分", T::Real } },
             "编号", true, {}, {} },
         { "全表名", { { "表名", T::Text, true } }, "表名", false, {}, {} },
+        // One row (编号 1): what every workstation prints on a transcript.
+        { "系统设置表", { { "编号", T::SmallInt, true }, { "学校名称", T::Text }, { "签发单位", T::Text } }, "编号", false, {}, {} },
     };
 }
 

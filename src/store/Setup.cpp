@@ -93,6 +93,14 @@ private:
     QStringList m_rows;
 };
 
+// The settings row, with the office that issues transcripts; the school's name is set in the
+// program (系统管理 > 学校信息设置).
+void insertSettings(Connection& db)
+{
+    BatchInsert settings(db, "系统设置表", { "编号", "学校名称", "签发单位" });
+    settings.add({ 1, QVariant(), "教务处" });
+}
+
 void insertCodes(Connection& db, const QString& table, const QString& codeColumn, const QStringList& names)
 {
     BatchInsert insert(db, table, { codeColumn, "全称" });
@@ -142,15 +150,20 @@ void Setup::init(Connection& db)
         BatchInsert accounts(db, "管理员身份认证表", { "name", "pwd", "style" });
         accounts.add({ "admin", "admin", "系统管理员" });
     }
+    insertSettings(db);
     transaction.commit();
 }
 
-void Setup::addMissingIndexes(Connection& db)
+void Setup::addMissing(Connection& db)
 {
-    static const QString create = QStringLiteral("CREATE INDEX ");
-    for (const QString& statement : Schema::createStatements(db.engine()))
-        if (statement.startsWith(create))
-            db.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS ") + statement.mid(create.size()));
+    Transaction transaction(db);
+    for (const char* kind : { "CREATE TABLE ", "CREATE INDEX " })
+        for (const QString& statement : Schema::createStatements(db.engine()))
+            if (statement.startsWith(QLatin1String(kind)))
+                db.execute(QLatin1String(kind) + QStringLiteral("IF NOT EXISTS ") + statement.mid(qstrlen(kind)));
+    if (count(db, "系统设置表") == 0)
+        insertSettings(db);
+    transaction.commit();
 }
 
 void Setup::fillDemo(Connection& db, int students, const std::function<void(const QString&)>& say)

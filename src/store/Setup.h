@@ -17,8 +17,8 @@ public:
     // user-defined query, and a first system administrator (admin / admin), in one transaction.
     static void init(Connection& connection);
 
-    // The indexes of the schema that a database made by an older version lacks.
-    static void addMissingIndexes(Connection& connection);
+    // The tables and indexes of the schema that a database made by an older version lacks.
+    static void addMissing(Connection& connection);
 
     // Realistic data for the given number of students: classes, courses, about twenty scores
     // per student over several terms, awards, punishments and status changes, and the
