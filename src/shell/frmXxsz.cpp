@@ -32,7 +32,7 @@ frmXxsz::frmXxsz()
     txtQfdw = ui::textBox(famXx, "txtQfdw");
     txtXxmc->setMinimumWidth(txtXxmc->fontMetrics().horizontalAdvance(QChar(0x6C49)) * 18);
     lblTishi = ui::label(famXx, "lblTishi",
-        QStringLiteral("学校名称印在成绩单每页的标题中，签发单位印在成绩单末尾的盖章处。"
+        QStringLiteral("学校名称印在成绩单的标题中，签发单位印在成绩单末尾的盖章处。"
                        "这些设置保存在数据库中，所有工作站打印的成绩单都相同。"));
     lblTishi->setWordWrap(true);
     auto* fields = new QGridLayout(famXx);
@@ -59,7 +59,11 @@ frmXxsz::frmXxsz()
     layout->setSpacing(14);
     layout->addWidget(famXx);
     layout->addLayout(buttons);
-    layout->addStretch();
+
+    // A small dialog of a fixed size; the hint wraps within it.
+    constexpr int kWidth = 560;
+    lblTishi->setMinimumHeight(lblTishi->heightForWidth(kWidth * 4 / 5));
+    setFixedSize(kWidth, sizeHint().height());
 
     rs_Xxsz = store::dataControl(this, "rs_Xxsz");
     store::BoundField::bind(txtXxmc, rs_Xxsz, QStringLiteral("学校名称"));

@@ -265,7 +265,7 @@ void tst_look::everyWindowOpensWithinTheScreen()
 
 void tst_look::smallDialogsHaveAFixedSize()
 {
-    for (const char* name : { "frmCload", "frmLoad", "frmsload", "frmAbout" }) {
+    for (const char* name : { "frmCload", "frmLoad", "frmsload", "frmAbout", "frmXxsz" }) {
         platform::Form* w = open(QString::fromLatin1(name));
         QVERIFY2(w->minimumSize() == w->maximumSize(), name);
         QCOMPARE(w->size(), w->minimumSize());
