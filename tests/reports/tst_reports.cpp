@@ -21,7 +21,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDate>
+#include <QChart>
+#include <QChartView>
 #include <QImage>
+#include <QLabel>
+#include <QValueAxis>
 #include <QPrintPreviewDialog>
 #include <QProcess>
 #include <QRadioButton>
@@ -149,6 +153,17 @@ void chartFixture()
 
 QVector<qint64> bands(const store::ScoreDistribution& d) { return QVector<qint64>(std::begin(d.bands), std::end(d.bands)); }
 
+const QValueAxis* valueAxis(reports::ScoreChart* chart)
+{
+    auto* view = chart->findChild<QChartView*>(QStringLiteral("chartView"));
+    if (!view)
+        return nullptr;
+    for (QAbstractAxis* axis : view->chart()->axes(Qt::Vertical))
+        if (auto* value = qobject_cast<QValueAxis*>(axis))
+            return value;
+    return nullptr;
+}
+
 reports::ScoreChart* chartOf(QWidget* w)
 {
     Gui::press(w, QStringLiteral("cmdFbt"));
@@ -176,6 +191,7 @@ private Q_SLOTS:
     void transcriptNeedsAStudent();
     void chartOfTheScoreWindow();
     void chartOfTheSummary();
+    void countAxisHasWholeNumberTicks();
     void distributionFromCounts();
     void statisticsOfStatements();
 };
@@ -413,6 +429,14 @@ void tst_reports::chartOfTheScoreWindow()
     QCOMPARE(chart->figure(QStringLiteral("median")), QStringLiteral("74.75"));
     QCOMPARE(chart->figure(QStringLiteral("highest")), QStringLiteral("100"));
     QCOMPARE(chart->figure(QStringLiteral("lowest")), QStringLiteral("55"));
+    QCOMPARE(chart->covers(), QStringLiteral("全部成绩"));
+    QCOMPARE(c<QLabel>(chart, "lblFw")->text(), QStringLiteral("统计范围: 全部成绩"));
+    // Two scores a band at most: the axis counts 0, 1, 2, 3, never a label twice.
+    const QValueAxis* counts = valueAxis(chart);
+    QVERIFY(counts);
+    QCOMPARE(counts->min(), 0.0);
+    QCOMPARE(counts->max(), 3.0);
+    QCOMPARE(counts->tickCount(), 4);
     Gui::snapshot(chart, QStringLiteral("ScoreChart"));
 
     // Saved as a picture, and printed through the preview.
@@ -428,6 +452,7 @@ void tst_reports::chartOfTheScoreWindow()
     const QString pdf = dir.filePath(QStringLiteral("分布.pdf"));
     saveFromPreview(printing, pdf);
     QVERIFY2(pdfText(pdf).contains(QStringLiteral("及格率")), qPrintable(pdfText(pdf)));
+    QVERIFY(pdfText(pdf).contains(QStringLiteral("统计范围:全部成绩")));
 
     // After a search the chart counts what the grid now holds: one student, placeholder left out.
     Gui::control<QRadioButton>(w, QStringLiteral("optXh"))->setChecked(true);
@@ -442,6 +467,7 @@ void tst_reports::chartOfTheScoreWindow()
     QCOMPARE(again->figure(QStringLiteral("pass")), QStringLiteral("60.0%（3 条）"));
     QCOMPARE(again->figure(QStringLiteral("median")), QStringLiteral("60"));
     QCOMPARE(again->figure(QStringLiteral("mean")), QStringLiteral("61.90"));
+    QCOMPARE(again->covers(), QStringLiteral("学号 2006001"));
 
     // A search that found nothing: an empty chart, no failure.
     Gui::type(w, QStringLiteral("txtXh"), QStringLiteral("2099999"));
@@ -451,6 +477,7 @@ void tst_reports::chartOfTheScoreWindow()
     QVERIFY(none);
     QCOMPARE(none->distribution().count, 0);
     QCOMPARE(none->figure(QStringLiteral("mean")), QStringLiteral("—"));
+    QCOMPARE(none->covers(), QStringLiteral("学号 2099999"));
     QVERIFY(Gui::boxes().isEmpty());
 }
 
@@ -477,6 +504,26 @@ void tst_reports::chartOfTheSummary()
     QCOMPARE(bands(chart->distribution()), (QVector<qint64> { 0, 0, 1, 2, 2 }));
     QCOMPARE(chart->distribution().lowest, 79.5);
     QCOMPARE(chart->distribution().median, 89.0);
+    QCOMPARE(chart->covers(), QStringLiteral("班级 数学2003级1班，考试时间 2006-1-1 至 2006-12-31"));
+    Gui::snapshot(chart, QStringLiteral("ScoreChart-summary"));
+}
+
+void tst_reports::countAxisHasWholeNumberTicks()
+{
+    using reports::ScoreChart;
+    QCOMPARE(ScoreChart::countAxis(0).top, 1);
+    QCOMPARE(ScoreChart::countAxis(0).ticks, 2);
+    QCOMPARE(ScoreChart::countAxis(5).top, 6);
+    QCOMPARE(ScoreChart::countAxis(5).ticks, 4); // 0, 2, 4, 6
+    QCOMPARE(ScoreChart::countAxis(1000000).top, 1500000);
+    for (qint64 most = 0; most <= 3000; ++most) {
+        const ScoreChart::Axis axis = ScoreChart::countAxis(most);
+        // Room above the highest bar, a whole step between ticks, and a readable number of them.
+        QVERIFY(axis.top >= most * 1.2);
+        QVERIFY2(axis.ticks >= 2 && axis.ticks <= 7, qPrintable(QString::number(most)));
+        QCOMPARE(axis.top % (axis.ticks - 1), 0);
+        QVERIFY(axis.top / (axis.ticks - 1) >= 1);
+    }
 }
 
 void tst_reports::distributionFromCounts()
