@@ -31,9 +31,8 @@ start)
       || { cat "$dir/initdb.log" >&2; exit 1; }
   fi
   if ! as_owner "$bin/pg_ctl" -D "$dir/data" status >/dev/null 2>&1; then
-    # The server outlives whoever started it: it must not keep their open files, above all the
-    # lock that serialises the builds and test runs (cpu in env.sh), which it would hold for as
-    # long as it runs.
+    # The server outlives whoever started it, so it must not keep their open files: a lock file
+    # that a wrapper holds around a test run, say, would stay held for as long as the server runs.
     for fd in /proc/$$/fd/*; do
       n=${fd##*/}
       if [ "$n" -gt 2 ] && [ "$n" -lt 255 ]; then eval "exec $n>&-"; fi
