@@ -79,6 +79,7 @@ void Transcript::layOut(const QPaintDevice* device, const QSizeF& size)
 
     Page* page = nullptr;
     double y = 0;
+    double pageTop = 0; // where a page's own content begins, below its heading
     auto text = [&](const QRectF& rect, const QString& s, const QFont& font, Qt::Alignment align) {
         page->ops.push_back({ Op::Text, rect, {}, s, font, int(align | Qt::AlignVCenter), Qt::black });
     };
@@ -90,14 +91,14 @@ void Transcript::layOut(const QPaintDevice* device, const QSizeF& size)
     auto newPage = [&] {
         m_pages.push_back({});
         page = &m_pages.last();
-        y = 0;
+        y = pageTop = 0;
         if (m_pages.size() == 1)
             return;
         const QString s = (m_school.school.isEmpty() ? QString() : m_school.school + QStringLiteral("  "))
             + QStringLiteral("学生成绩单（续）");
         const double h = textHeight(bold, width, s);
         text(QRectF(0, 0, width, h), s, bold, Qt::AlignHCenter);
-        y = h + 3 * mm;
+        y = pageTop = h + 3 * mm;
     };
 
     // Page 1: the school, the heading and the student.
@@ -160,7 +161,7 @@ void Transcript::layOut(const QPaintDevice* device, const QSizeF& size)
     };
     const int rows = int(m_t.scores.size());
     for (int r = 0; r < rows;) {
-        if (y + headerHeight + rowHeight(r) > bottom && y > 0)
+        if (y + headerHeight + rowHeight(r) > bottom && y > pageTop)
             newPage();
         const double top = y;
         QVector<double> rules { top, top + headerHeight };

@@ -291,6 +291,15 @@ void tst_reports::creditsTakenAndEarned()
     const QString text = pdfText(file);
     QVERIFY2(text.contains(QStringLiteral("体育C0166012006-6-23补考课C099752修读学分:20已获学分:7")), qPrintable(text));
     QVERIFY(!text.contains(QStringLiteral("0-0-0")));
+
+    // A row taller than a page still goes under its header, on a page of its own (after the
+    // student's), and the rest follows on the next: the layout comes to an end.
+    store::StudentTranscript huge = t;
+    huge.scores.resize(1);
+    huge.scores[0].course = QString(20000, u'课');
+    reports::Transcript tall(huge, store::SchoolSettings {}, QDate(2025, 1, 2));
+    QVERIFY(!tall.pageImage(0, 50).isNull());
+    QCOMPARE(tall.pageCount(), 3);
 }
 
 void tst_reports::longTranscriptIsSignedOnItsLastPage()
