@@ -239,7 +239,7 @@ bool prepare(const Setting& s)
         if (s.engine == "sqlite")
             for (const char* suffix : { "", "-wal", "-shm" })
                 QFile::remove(s.sqliteFile() + QString::fromLatin1(suffix));
-        store::Connection db;
+        store::Connection db(QStringLiteral("DSN=Orlenta"), { .createMissingFile = true, .statementTimeoutSeconds = 0 });
         if (store::Setup::hasSchema(db)) {
             for (const store::Table& t : store::Schema::tables())
                 db.execute("DROP TABLE IF EXISTS " + t.name);
@@ -560,7 +560,7 @@ void measureExports(const Setting& s)
 {
     // A database made before the index on (成绩, 课程名) gets it, as orlenta-db init --if-missing does.
     store::Connection db;
-    store::Setup::addMissingIndexes(db);
+    store::Setup::addMissing(db);
     // The score chart over the whole score table, as the score window opens: the grouped count.
     const double chart = median([&] { store::ScoreStatistics::compute(db, kScores); });
     const QString counts = store::ScoreStatistics::countsStatement(kScores);
@@ -891,7 +891,7 @@ int soak(const Setting& s)
             QFile::remove(s.dir() + QStringLiteral("/soak.db") + QString::fromLatin1(suffix));
     }
     {
-        store::Connection db;
+        store::Connection db(QStringLiteral("DSN=Orlenta"), { .createMissingFile = true });
         store::Setup::init(db);
         addSoakStudents(db);
     }

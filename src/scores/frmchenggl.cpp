@@ -189,6 +189,7 @@ void frmchenggl::Form_Load()
         rs->setRecordSource(statement);
         rs->refresh();
     }
+    m_covers = QStringLiteral("全部成绩");
 }
 
 void frmchenggl::Form_Activate()
@@ -244,18 +245,23 @@ void frmchenggl::cmdFind_Click()
     // A score being added is abandoned first: the rows it would be added among are replaced.
     abandonAdd();
     try {
-        if (famCx->optXh->isChecked())
+        if (famCx->optXh->isChecked()) {
+            m_covers = QStringLiteral("学号 ") + famCx->txtXh->text().trimmed();
             findByNumber();
-        else if (famCx->optXm->isChecked())
+        } else if (famCx->optXm->isChecked()) {
+            m_covers = QStringLiteral("姓名 ") + famCx->txtXm->text().trimmed();
             findByName();
-        else if (famCx->optXy->isChecked())
+        } else if (famCx->optXy->isChecked()) {
+            m_covers = QStringLiteral("院系 ") + famCx->dcbYx->text().trimmed();
             findByCode(rs_Yxd, famCx->dcbYx, QStringLiteral("select * from 院系代码表 where 全称="), QStringLiteral("学院编码"),
                 QStringLiteral("select * from 学生成绩表  where 院系号="), kAllDepartments);
-        else if (famCx->optBj->isChecked())
+        } else if (famCx->optBj->isChecked()) {
+            m_covers = QStringLiteral("班级 ") + famCx->dcbBj->text().trimmed();
             findByCode(rs_Bjd, famCx->dcbBj, QStringLiteral("select * from 班级代码表 where 全称="), QStringLiteral("班级代码"),
                 QStringLiteral("select * from 学生成绩表  where 班级号="), kAllClasses);
-        else
+        } else {
             throw DbError(kNotFound); // no criterion chosen
+        }
     } catch (const DbError& error) {
         searchFailed(error);
     }
@@ -324,6 +330,7 @@ void frmchenggl::searchFailed(const DbError& error)
     famCx->txtXm->clear();
     famCx->txtXm->setFocus();
     rs_Kj->setRecordSource(QStringLiteral("select * from 学生成绩表  where 学号=") + Sql::quote(QString()));
+    m_covers = QStringLiteral("没有查询结果");
     rs_Kj->refreshAfter(error);
 }
 
@@ -528,4 +535,4 @@ void frmchenggl::leaveAdding()
 // ---- the score distribution -------------------------------------------------------------------
 
 // The scores the grid holds, counted by the database from the grid's statement.
-void frmchenggl::cmdFbt_Click() { reports::ScoreChart::open(this, rs_Kj->connection(), rs_Kj->recordSource()); }
+void frmchenggl::cmdFbt_Click() { reports::ScoreChart::open(this, rs_Kj->connection(), rs_Kj->recordSource(), m_covers); }

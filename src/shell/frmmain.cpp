@@ -76,6 +76,8 @@ frmmain::frmmain()
         &QAction::triggered, &frmmain::sysp_Click);
     syss = menuItem(sys, "syss", QStringLiteral("系统管理员窗口"), QKeySequence(QStringLiteral("Ctrl+T")), "frmGly");
     on(syss, &QAction::triggered, &frmmain::syss_Click);
+    sysx = menuItem(sys, "sysx", QStringLiteral("学校信息设置"), QKeySequence(), "frmXxsz");
+    on(sysx, &QAction::triggered, &frmmain::sysx_Click);
     // Copies of the records and putting one back, for a 系统管理员.
     sys->addSeparator();
     sysbf = menuItem(sys, "sysbf", QStringLiteral("备份数据库…"), QKeySequence(), QString());
@@ -167,6 +169,7 @@ void frmmain::Form_Load()
     m_helpFile = platform::HelpViewer::helpFile(); // beside the program, else where it is installed
     const bool administrator = BasVal::UserStyle == QStringLiteral("系统管理员");
     syss->setEnabled(administrator && platform::Forms::isAvailable("frmGly"));
+    sysx->setEnabled(administrator && platform::Forms::isAvailable("frmXxsz"));
     sysbf->setEnabled(administrator);
     syshf->setEnabled(administrator);
     if (administrator)
@@ -195,6 +198,13 @@ void frmmain::syss_Click()
 {
     if (syss->isEnabled())
         openWorkWindow(QStringLiteral("frmGly"));
+}
+
+// The school's settings, for system administrators as the account administration is.
+void frmmain::sysx_Click()
+{
+    if (sysx->isEnabled())
+        openWorkWindow(QStringLiteral("frmXxsz"));
 }
 
 void frmmain::sysbf_Click()

@@ -30,6 +30,7 @@ public:
     void xjgl_Click();
     void sysp_Click();
     void syss_Click();
+    void sysx_Click();
     void sysbf_Click();
     void syshf_Click();
     void help_Click();
@@ -52,6 +53,7 @@ private:
     platform::StatusPanels* stubar;
     QTimer* Timer1;
     QAction* syss;
+    QAction* sysx;
     QAction* sysbf;
     QAction* syshf;
     QString m_helpFile;

@@ -64,7 +64,8 @@ int main(int argc, char** argv)
     try {
         std::optional<store::Connection> db;
         if (command->connects)
-            db.emplace();
+            db.emplace(QStringLiteral("DSN=Orlenta"),
+                store::SessionOptions { .createMissingFile = command->createsDatabase, .statementTimeoutSeconds = 0 });
         const int status = command->run(args.mid(1), db ? &*db : nullptr);
         if (status < 0)
             return -status; // told by the command itself
