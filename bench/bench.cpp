@@ -3,10 +3,13 @@
 //
 //   orlenta-bench [--engine sqlite|postgres|both] [--students N]
 //   orlenta-bench --child open sqlite|postgres N <window> [runs]   (one window, for a profiler)
+//   orlenta-bench --child import sqlite|postgres N students|scores  (the import figures alone)
 //
 // The database of N students (100,000 by default: about 2,000,000 score rows) is made once and
 // kept under <build>/bench-cache (SQLite) or in a PostgreSQL cluster under <build>/bench-pg.
 // Every figure is printed on a line of its own: name value unit.
+
+#include "ImportBench.h"
 
 #include "app/Application.h"
 #include "platform/Forms.h"
@@ -236,7 +239,7 @@ bool prepare(const Setting& s)
         if (s.engine == "sqlite")
             for (const char* suffix : { "", "-wal", "-shm" })
                 QFile::remove(s.sqliteFile() + QString::fromLatin1(suffix));
-        store::Connection db;
+        store::Connection db(QStringLiteral("DSN=Orlenta"), { .createMissingFile = true, .statementTimeoutSeconds = 0 });
         if (store::Setup::hasSchema(db)) {
             for (const store::Table& t : store::Schema::tables())
                 db.execute("DROP TABLE IF EXISTS " + t.name);
@@ -557,7 +560,7 @@ void measureExports(const Setting& s)
 {
     // A database made before the index on (成绩, 课程名) gets it, as orlenta-db init --if-missing does.
     store::Connection db;
-    store::Setup::addMissingIndexes(db);
+    store::Setup::addMissing(db);
     // The score chart over the whole score table, as the score window opens: the grouped count.
     const double chart = median([&] { store::ScoreStatistics::compute(db, kScores); });
     const QString counts = store::ScoreStatistics::countsStatement(kScores);
@@ -888,7 +891,7 @@ int soak(const Setting& s)
             QFile::remove(s.dir() + QStringLiteral("/soak.db") + QString::fromLatin1(suffix));
     }
     {
-        store::Connection db;
+        store::Connection db(QStringLiteral("DSN=Orlenta"), { .createMissingFile = true });
         store::Setup::init(db);
         addSoakStudents(db);
     }
@@ -1077,6 +1080,13 @@ int child(const QStringList& args)
         pointDataSourceAt(s, s.engine == "sqlite" ? s.dir() + "/soak.db" : QStringLiteral("orlenta_soak"), "soak.ini");
         return soak(s);
     }
+    if (args.value(0) == "import") {
+        // Into an empty database of its own: the large one made for the other figures is not needed.
+        if (s.engine == "postgres"
+            && QProcess::execute(QStringLiteral(ORLENTA_SOURCE_DIR "/scripts/pg-cluster.sh"), { "start", s.dir() }) != 0)
+            return 1;
+        return importBench(s.engine, s.dir() + QStringLiteral("/import"), s.pgSocket(), args.value(3));
+    }
     if (!prepare(s))
         return 1;
     Application::prepare();
@@ -1150,7 +1160,9 @@ int main(int argc, char** argv)
             || runChild({ "--child", "measure", engine, QString::number(students) }) != 0
             || runChild({ "--child", "walk", engine, QString::number(students) }) != 0
             || runChild({ "--child", "soak", engine, QString::number(students) }) != 0
-            || runChild({ "--child", "backup", engine, QString::number(students) }) != 0) {
+            || runChild({ "--child", "backup", engine, QString::number(students) }) != 0
+            || runChild({ "--child", "import", engine, QString::number(students), "students" }) != 0
+            || runChild({ "--child", "import", engine, QString::number(students), "scores" }) != 0) {
             say(QStringLiteral("# %1: could not measure").arg(engine));
             ++failed;
         }

@@ -7,6 +7,8 @@
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QTimer>
+#include <cstdio>
+#include <cstring>
 
 // Silent unless asked for (QT_LOGGING_RULES="orlenta.startup.info=true"): what the program found
 // and showed when it started, for checking an installation.
@@ -14,6 +16,11 @@ Q_LOGGING_CATEGORY(lcStartup, "orlenta.startup", QtWarningMsg)
 
 int main(int argc, char** argv)
 {
+    // The one question the program answers without a window (a package check, a support call).
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("orlenta " ORLENTA_VERSION);
+        return 0;
+    }
     Application app(argc, argv);
     Application::prepare();
     QApplication::setQuitOnLastWindowClosed(false); // the program ends when its last window is unloaded

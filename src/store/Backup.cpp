@@ -34,6 +34,17 @@ const Counted kCounted[] = {
     { "管理员身份认证表", "用户", "个" },
 };
 
+// The tables every version of the program has had; the others were added since, and a copy made
+// before them may lack them.
+const char* const kFirstTables[] = { "学生个人信息表", "学生成绩表", "学生课程表", "奖励记录信息表", "处罚等级记录表",
+    "学籍变更信息表", "管理员身份认证表", "院系代码表", "班级代码表", "学籍变更代码表", "奖励等级代码表", "处罚等级代码表",
+    "成绩排序临时表", "全表名" };
+
+bool isFirstTable(const QString& name)
+{
+    return std::any_of(std::begin(kFirstTables), std::end(kFirstTables), [&](const char* t) { return name == QString::fromUtf8(t); });
+}
+
 // Pages copied between two looks at the progress: 4 MB of 4 KB pages.
 constexpr int kStepPages = 1024;
 // Virtual-machine steps between two looks at the progress while a file is checked.
@@ -159,12 +170,12 @@ void examine(Lite& db, Backup::Contents& out)
         out.problem = QStringLiteral("完整性检查发现文件已损坏：\n") + faults.join('\n');
         return;
     }
-    QStringList missing;
+    QStringList missing, absent;
     QSet<QString> present;
     for (const Table& table : Schema::tables()) {
         const QStringList columns = db.column(QStringLiteral("select name from pragma_table_info(%1)").arg(Sql::quote(table.name)));
         if (columns.isEmpty()) {
-            missing << QStringLiteral("缺少表 %1").arg(table.name);
+            absent << table.name;
             continue;
         }
         present.insert(table.name);
@@ -178,6 +189,15 @@ void examine(Lite& db, Backup::Contents& out)
     if (present.isEmpty()) {
         out.problem = QStringLiteral("文件中没有 Orlenta 的表，它不是 Orlenta 的数据库。");
         return;
+    }
+    // A database made by an earlier version lacks the tables added since (the change records, the
+    // school's settings...): it is sound, and those tables are made when it is restored, as
+    // orlenta-db init --if-missing makes them. A table of the students' records is never optional.
+    for (const QString& name : std::as_const(absent)) {
+        if (isFirstTable(name))
+            missing << QStringLiteral("缺少表 %1").arg(name);
+        else
+            out.tablesToAdd << name;
     }
     for (const Counted& counted : kCounted) {
         const QString table = QString::fromUtf8(counted.table);
@@ -331,14 +351,24 @@ Backup::Restored Backup::restore(const QString& file, const QString& database, c
     sqlite3_busy_timeout(to.handle(), kWriterWaitMs);
     const bool log = to.value(QStringLiteral("PRAGMA journal_mode")).compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
     const QString pageSize = to.value(QStringLiteral("PRAGMA page_size"));
-    std::unique_ptr<StagedFile> resized;
-    if (log && from->value(QStringLiteral("PRAGMA page_size")) != pageSize) {
-        // A write-ahead log holds pages of the database's size only: the file is first rewritten
-        // with pages of that size.
-        resized = std::make_unique<StagedFile>(database, QStringLiteral("-restore"));
+    std::unique_ptr<StagedFile> staged;
+    const bool resize = log && from->value(QStringLiteral("PRAGMA page_size")) != pageSize;
+    if (resize || !out.restored.tablesToAdd.isEmpty()) {
+        // A write-ahead log holds pages of the database's size only, and the tables an older copy
+        // lacks must be there when the restored records appear: both are done on a copy of the
+        // file beside the database (never on the file itself), which is then put in place whole.
+        staged = std::make_unique<StagedFile>(database, QStringLiteral("-restore"));
         from->exec(QStringLiteral("PRAGMA page_size=%1").arg(pageSize.toInt()));
-        from->exec(QStringLiteral("VACUUM INTO %1").arg(Sql::quote(resized->path())));
-        from = std::make_unique<Lite>(resized->path(), SQLITE_OPEN_READONLY);
+        from->exec(QStringLiteral("VACUUM INTO %1").arg(Sql::quote(staged->path())));
+        {
+            Lite upgraded(staged->path(), SQLITE_OPEN_READWRITE);
+            upgraded.exec(QStringLiteral("BEGIN"));
+            for (const QString& name : std::as_const(out.restored.tablesToAdd))
+                for (const QString& statement : Schema::createStatements(Engine::SQLite, *Schema::table(name)))
+                    upgraded.exec(statement);
+            upgraded.exec(QStringLiteral("COMMIT"));
+        }
+        from = std::make_unique<Lite>(staged->path(), SQLITE_OPEN_READONLY);
     }
     copyPages(*from, to, progress);
     if (log)

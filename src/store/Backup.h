@@ -32,6 +32,7 @@ public:
         bool exists = false;
         bool sound = false;
         QString problem;        // why it is not, in Chinese
+        QStringList tablesToAdd; // tables added to the program since this file was made
         QVector<qint64> counts; // the rows of each of countedTables(), when they could be read
         QDateTime modified;
         qint64 bytes = 0;

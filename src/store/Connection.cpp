@@ -112,14 +112,17 @@ DbError failureOf(const QSqlError& error)
 }
 
 // How long a statement waits for the server's reply before the session is given up as lost:
-// 40 s, past the server's own statement time-out (30 s), which a server that answers at all keeps;
-// or the milliseconds ORLENTA_SERVER_REPLY_MS names when a session opens (tests shorten the wait).
-// With a new session's log-in time-out (15 s), a server that stops answering is told within 60 s.
-int serverReplyMs()
+// 10 s past the server's own statement time-out (40 s for the program's 30 s), which a server that
+// answers at all keeps; or the milliseconds ORLENTA_SERVER_REPLY_MS names when a session opens
+// (tests shorten the wait). With a new session's log-in time-out (15 s), a server that stops
+// answering is told within 60 s. Without a statement time-out (bulk work) nothing is given up.
+int serverReplyMs(int statementTimeoutSeconds)
 {
     bool ok = false;
     const int ms = qEnvironmentVariableIntValue("ORLENTA_SERVER_REPLY_MS", &ok);
-    return ok && ms > 0 ? ms : 40000;
+    if (ok && ms > 0)
+        return ms;
+    return statementTimeoutSeconds > 0 ? (statementTimeoutSeconds + 10) * 1000 : 0;
 }
 
 QString noReply(int ms) { return QStringLiteral("数据库服务器 %1 秒没有应答。").arg(ms / 1000.0); }
@@ -206,8 +209,9 @@ QString Connection::setting(const QString& connectionString, const QString& key)
     return profileString(attrs.value("DSN"), key, "odbc.ini");
 }
 
-Connection::Connection(const QString& connectionString)
+Connection::Connection(const QString& connectionString, SessionOptions options)
     : m_connectionString(connectionString)
+    , m_options(options)
 {
     static QAtomicInt serial;
     m_name = QStringLiteral("orlenta-%1").arg(serial.fetchAndAddRelaxed(1));
@@ -246,6 +250,10 @@ void Connection::open()
             throw DbError(QStringLiteral("数据源未指定数据库文件: %1").arg(m_connectionString));
         m_engine = Engine::SQLite;
         m_sqliteFile = target.sqliteFile;
+        // SQLite makes an empty database of a name it does not find: a mistyped path would
+        // leave one behind and then report that it has no tables.
+        if (!m_options.createMissingFile && !QFileInfo::exists(target.sqliteFile))
+            throw DbError(QStringLiteral("数据库文件“%1”不存在。").arg(target.sqliteFile));
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(target.sqliteFile);
         if (!db.open())
@@ -268,7 +276,7 @@ void Connection::open()
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
     db.setDatabaseName(target.odbcConnectionString);
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=15"));
-    m_replyMs = serverReplyMs();
+    m_replyMs = serverReplyMs(m_options.statementTimeoutSeconds);
     m_socket = {};
     m_socket = ServerWatch::socketOpenedBy([&db] {
         if (!db.open())
@@ -288,7 +296,7 @@ void Connection::open()
     if (m_engine == Engine::PostgreSQL) {
         // Quotes are the only escape inside a literal, whatever the server's default.
         exec(QStringLiteral("SET standard_conforming_strings = on"));
-        exec(QStringLiteral("SET statement_timeout = '30s'"));
+        exec(QStringLiteral("SET statement_timeout = '%1s'").arg(m_options.statementTimeoutSeconds));
     }
 }
 

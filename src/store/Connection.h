@@ -18,6 +18,15 @@ namespace store {
 
 class DbError;
 
+// How a session is opened. The program's sessions take the defaults; orlenta-db opens its own.
+struct SessionOptions {
+    // A SQLite data source whose file is missing: created (for a tool that makes a database), or
+    // refused, so that a mistyped path leaves no empty database file behind.
+    bool createMissingFile = false;
+    // The server cancels a statement that runs longer (PostgreSQL); 0 is no limit, for bulk work.
+    int statementTimeoutSeconds = 30;
+};
+
 // One session with the database named by an ODBC connection string ("DSN=Orlenta").
 //
 // The data source decides the engine. A data source on the SQLite3 ODBC driver is opened with
@@ -45,7 +54,7 @@ class DbError;
 // told when such a wait begins and ends, and may wait once more when it runs out (WriterWait).
 class Connection {
 public:
-    explicit Connection(const QString& connectionString = QStringLiteral("DSN=Orlenta"));
+    explicit Connection(const QString& connectionString = QStringLiteral("DSN=Orlenta"), SessionOptions options = {});
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -139,6 +148,7 @@ private:
     bool selectDirectly(const QString& statement, Rows& out);
 
     QString m_connectionString;
+    SessionOptions m_options;
     QString m_name;
     QString m_sqliteFile;
     Engine m_engine = Engine::SQLite;

@@ -449,7 +449,9 @@ QString adapt(const QString& statement, Engine engine)
     int last = tk.size();
     while (last > 0 && tk[last - 1].kind == Token::Semicolon)
         --last;
-    for (int i = 0; i < last; ++i)
+    // A trigger's body holds statements of its own, each ending in a semicolon.
+    const bool trigger = last >= 2 && lower(statement, tk[0]) == "create" && lower(statement, tk[1]) == "trigger";
+    for (int i = 0; i < last && !trigger; ++i)
         if (tk[i].kind == Token::Semicolon)
             throw DbError(QStringLiteral("一次只能执行一条语句。"));
 
