@@ -24,7 +24,8 @@ QByteArray quoted(const QByteArray& text)
 {
     bool needs = false;
     for (const char c : text)
-        if (c == ',' || c == '"' || c == '\n' || c == '\r') {
+        // A tab or a semicolon too: spreadsheets' import dialogs split on them by default.
+        if (c == ',' || c == '"' || c == '\n' || c == '\r' || c == '\t' || c == ';') {
             needs = true;
             break;
         }
@@ -87,12 +88,13 @@ QByteArray CsvWriter::field(const QVariant& value)
     case QMetaType::Float: return number(value.toDouble());
     case QMetaType::QDate: {
         const QDate date = value.toDate();
-        if (date.isValid() && date.year() >= 1000 && date.year() <= 9999)
-            return QByteArray::number(date.year()) + '-' + QByteArray::number(date.month()) + '-'
-                + QByteArray::number(date.day());
-        return date.toString(QStringLiteral("yyyy-M-d")).toUtf8();
+        if (date.isValid() && date.year() >= 1000 && date.year() <= 9999) {
+            const auto two = [](int n) { return QByteArray::number(n).rightJustified(2, '0'); };
+            return QByteArray::number(date.year()) + '-' + two(date.month()) + '-' + two(date.day());
+        }
+        return date.toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
     }
-    case QMetaType::QDateTime: return value.toDateTime().date().toString(QStringLiteral("yyyy-M-d")).toUtf8();
+    case QMetaType::QDateTime: return value.toDateTime().date().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
     default: break;
     }
     const QString text = value.toString();

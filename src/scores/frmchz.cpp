@@ -8,6 +8,7 @@
 #include "platform/Widgets.h"
 #include "reports/ScoreChart.h"
 #include "store/DataControl.h"
+#include "store/DbError.h"
 #include "store/Sql.h"
 #include "store/ui/DataCombo.h"
 #include "store/ui/DataGrid.h"
@@ -153,6 +154,7 @@ void frmchz::Form_Load()
         rs->setRecordSource(statement);
         rs->refresh();
     }
+    m_covers = QStringLiteral("全部成绩");
 }
 
 void frmchz::Form_Activate()
@@ -231,9 +233,22 @@ void frmchz::cmdHz_Click()
             + QStringLiteral(" and a.考试时间  between ") + from + QStringLiteral(" and ") + to
             + QStringLiteral("group by a.学号,c.姓名,b.全称 ");
 
+    QStringList covers;
+    if (byNumber)
+        covers << QStringLiteral("学号 ") + txtXh->text().trimmed();
+    if (byClass)
+        covers << QStringLiteral("班级 ") + dcbClass->text().trimmed();
+    covers << QStringLiteral("考试时间 %1 至 %2").arg(Sql::dateText(dpkFd->value()), Sql::dateText(dpkTd->value()));
+
     WaitCursor wait;
     rs_Cj->setRecordSource(statement);
-    rs_Cj->refresh();
+    m_covers = covers.join(QStringLiteral("，"));
+    try {
+        rs_Cj->refresh();
+    } catch (const store::DbError&) {
+        showCount(); // the grid is empty now, and so is the count under it
+        throw;
+    }
     if (byClass)
         rereadClasses();
     showCount();
@@ -249,4 +264,4 @@ void frmchz::cmdHz_Click()
 
 // The scores behind the grid's rows: the score rows the current summary (or the opening list)
 // groups, counted by the database.
-void frmchz::cmdFbt_Click() { reports::ScoreChart::open(this, rs_Cj->connection(), rs_Cj->recordSource()); }
+void frmchz::cmdFbt_Click() { reports::ScoreChart::open(this, rs_Cj->connection(), rs_Cj->recordSource(), m_covers); }

@@ -5,8 +5,12 @@
 #include "platform/Picture.h"
 #include "platform/Program.h"
 #include "platform/Widgets.h"
+#include "store/ChangeLog.h"
+#include "store/Connection.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
+#include "store/Password.h"
+#include "store/SignInGuard.h"
 #include "store/Sql.h"
 
 #include <QGridLayout>
@@ -110,12 +114,15 @@ void SignInForm::cmdok_Click()
         clearBoxes();
         return;
     }
-    lookup->setRecordSource(m_setting.lookupHead + store::Sql::quote(txtname->text().trimmed()));
+    const QString name = txtname->text().trimmed();
+    lookup->setRecordSource(m_setting.lookupHead + store::Sql::quote(name));
     lookup->refresh();
+    store::Connection& db = lookup->connection();
 
     // The limit comes before the password is looked at: after two wrong passwords even the
     // right one ends the program.
     if (m_failures >= 2) {
+        store::ChangeLog::signIn(db, m_setting.table, name, false, QStringLiteral("尝试次数超限"));
         const auto answer = MsgBox::show(QStringLiteral("您不是合法用户,请与系统管理员联系!"), QStringLiteral("抱歉"),
             MsgBox::Icon::Information);
         m_refusalAnswer = answer == MsgBox::Answer::Ok ? QStringLiteral("确定") : QString();
@@ -127,18 +134,45 @@ void SignInForm::cmdok_Click()
     try {
         stored = lookup->field(m_setting.passwordField); // no such account: no current row
     } catch (const store::DbError&) {
+        store::ChangeLog::signIn(db, m_setting.table, name, false, store::SignInGuard::noSuchName());
         MsgBox::show(QStringLiteral("抱歉您的用户名不存在!"), QStringLiteral("抱歉"), MsgBox::Icon::Information);
         clearBoxes();
         return;
     }
-    // A null password equals nothing, not even an empty box.
-    if (!stored.isNull() && stored.toString().trimmed() == txtpwd->text().trimmed()) {
+    // Too many wrong passwords for this name lately, from any workstation: refused for a while,
+    // whatever the password.
+    if (const int seconds = store::SignInGuard::secondsRefused(db, m_setting.table, name); seconds > 0) {
+        store::ChangeLog::signIn(db, m_setting.table, name, false, store::SignInGuard::refused());
+        MsgBox::show(store::SignInGuard::refusalText(seconds), QStringLiteral("抱歉"), MsgBox::Icon::Information);
+        clearBoxes();
+        return;
+    }
+    // A null password matches nothing, not even an empty box.
+    const QString typed = txtpwd->text().trimmed();
+    if (store::Password::matches(stored, typed)) {
+        store::ChangeLog::signIn(db, m_setting.table, name, true);
+        store::ChangeLog::setUser(name);
+        if (store::Password::needsRehash(stored))
+            storeAsHash(typed);
         signedIn();
         return;
     }
+    store::ChangeLog::signIn(db, m_setting.table, name, false, store::SignInGuard::wrongPassword());
     MsgBox::show(QStringLiteral("您的用户名或密码有误,请重行输入!"), QStringLiteral("错误"), MsgBox::Icon::Exclamation);
     ++m_failures;
     clearBoxes();
+}
+
+void SignInForm::storeAsHash(const QString& password)
+{
+    // A password still kept as typed is replaced by its hash now that it is known to be right.
+    // Should that fail, the sign-in stands and the next one tries again.
+    try {
+        lookup->setField(m_setting.passwordField, password);
+        lookup->update();
+    } catch (const store::DbError&) {
+        lookup->cancel();
+    }
 }
 
 void SignInForm::cmdcancel_Click()

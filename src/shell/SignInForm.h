@@ -23,6 +23,7 @@ public:
         QString loadStatement; // what the look-up holds when the window loads
         QString lookupHead;    // the look-up statement, the name's literal appended
         QString passwordField;
+        QString table; // the table the name is looked up in, as sign-ins are recorded
     };
 
     explicit SignInForm(const Setting& setting);
@@ -46,6 +47,7 @@ protected:
 
 private:
     void clearBoxes();
+    void storeAsHash(const QString& password);
 
     Setting m_setting;
     QLabel* lbsign;

@@ -10,7 +10,8 @@
 frmLoad::frmLoad()
     : SignInForm({ QStringLiteral("系统用户登陆窗口"), QStringLiteral("系统用户登陆"), QStringLiteral(":/pictures/sign.svg"),
         QStringLiteral("adcload"), QStringLiteral("select * from 管理员身份认证表"),
-        QStringLiteral("select * from 管理员身份认证表 where name="), QStringLiteral("pwd") })
+        QStringLiteral("select * from 管理员身份认证表 where name="), QStringLiteral("pwd"),
+        QStringLiteral("管理员身份认证表") })
 {
     lookup->setCommandType(store::DataControl::CommandType::Unknown);
 }

@@ -23,11 +23,16 @@ public:
     void Form_Load() override;
     void infgl_Click();
     void chegl_Click();
+    void infdr_Click();
+    void chedr_Click();
     void jfj_Click();
     void jff_Click();
     void xjgl_Click();
     void sysp_Click();
     void syss_Click();
+    void sysx_Click();
+    void sysbf_Click();
+    void syshf_Click();
     void help_Click();
     void aboutv_Click();
     void tbrOpe_ButtonClick(int index);
@@ -48,5 +53,8 @@ private:
     platform::StatusPanels* stubar;
     QTimer* Timer1;
     QAction* syss;
+    QAction* sysx;
+    QAction* sysbf;
+    QAction* syshf;
     QString m_helpFile;
 };

@@ -1,8 +1,10 @@
 #include "DataControl.h"
 
+#include "ChangeLog.h"
 #include "Connection.h"
 #include "DbError.h"
 #include "KeyReader.h"
+#include "Password.h"
 #include "RecordModel.h"
 #include "Sql.h"
 
@@ -27,6 +29,16 @@ constexpr int kShortResultBlock = 500;
 constexpr int kExportBlock = 1000;
 constexpr int kStreamBlock = 10000; // rows a statement reads when a result is read through
 int gEagerKeys = 250000;
+
+// What a column is stored as: a password as its hash, except a new student's first password, the
+// student number (`inserting` holds the number of a student row being added).
+QVariant storedValue(const Table& table, const Column& column, const QVariant& value, const QVariant& inserting = {})
+{
+    if (!Password::isPasswordColumn(table.name, column.name))
+        return value;
+    const bool first = !inserting.isNull() && !value.isNull() && value.toString().trimmed() == inserting.toString().trimmed();
+    return Password::storedForm(value, first);
+}
 
 } // namespace
 
@@ -101,7 +113,7 @@ void DataControl::refresh()
             bool own = m_ownFields <= m_fields.size();
             for (int i = 0; own && shape.joined && i < m_ownFields; ++i)
                 own = m_fields[i].compare(table->columns[i].name, Qt::CaseInsensitive) == 0;
-            if (own)
+            if (own && table->name != ChangeLog::table()) // change records are never written back
                 m_table = table;
         }
         if (plan && m_keyField >= 0 && first.rows.size() > PageSize) {
@@ -137,10 +149,12 @@ void DataControl::refresh()
         m_position = 0;
     } catch (...) {
         close();
+        m_readFailed = true;
         m_model->endResetModel();
         Q_EMIT currentChanged();
         throw;
     }
+    m_readFailed = false;
     m_model->endResetModel();
     Q_EMIT currentChanged();
 }
@@ -155,10 +169,15 @@ void DataControl::refreshAfter(const DbError& told)
     }
 }
 
-void DataControl::requireOpen() const
+void DataControl::requireOpen()
 {
-    if (!m_open)
+    if (m_open)
+        return;
+    // A record set whose statement could not be run (the server was gone) runs it again when it
+    // is next used: the action works now, or tells why it cannot.
+    if (!m_readFailed)
         throw DbError(kClosed);
+    refresh();
 }
 
 int DataControl::serverCount()
@@ -306,10 +325,17 @@ void DataControl::setPosition(int position)
 
 void DataControl::commitPendingBeforeMove()
 {
+    Q_EMIT aboutToUpdate(); // what is still being typed belongs to the row being left
     if (m_mode == EditMode::Add && m_changes.isEmpty())
         cancel();
     else if (m_mode != EditMode::None)
         update();
+}
+
+void DataControl::writePending()
+{
+    requireOpen();
+    commitPendingBeforeMove();
 }
 
 void DataControl::moveFirst()
@@ -476,15 +502,22 @@ void DataControl::writeCurrent()
 
     if (m_mode == EditMode::Add) {
         QStringList names, values;
+        const int numberField = m_table->name == QStringLiteral("学生个人信息表") ? fieldIndex(QStringLiteral("学号")) : -1;
+        const QVariant number = numberField >= 0 ? m_changes.value(numberField) : QVariant();
         for (int i : columns) {
             const Column* column = m_table->column(m_fields[i]);
             names << column->name;
-            values << Sql::literal(m_changes.value(i), column->type);
+            values << Sql::literal(storedValue(*m_table, *column, m_changes.value(i), number), *column);
         }
         const QString statement = names.isEmpty()
             ? QString("INSERT INTO %1 DEFAULT VALUES RETURNING *").arg(m_table->name)
             : QString("INSERT INTO %1 (%2) VALUES (%3) RETURNING *").arg(m_table->name, names.join(", "), values.join(", "));
+        // The row and its change record are stored together or not at all.
+        Transaction transaction(connection());
         const auto result = connection().select(statement);
+        if (!result.rows.isEmpty())
+            ChangeLog::write(connection(), { ChangeLog::inserted(m_table->name, { result.fields, result.rows[0] }) });
+        transaction.commit();
         Row stored(m_fields.size());
         if (!result.rows.isEmpty())
             overlay(stored, result.rows[0], result.fields);
@@ -494,25 +527,31 @@ void DataControl::writeCurrent()
     } else {
         // The row is found by its key; the columns this save changes must still hold what was
         // read. A change someone else made to another column is no conflict and stays.
-        QStringList sets;
+        QStringList sets, changed;
         QStringList match { key->name + " = " + Sql::literal(currentKey(current), key->type) };
         const bool sqlite = connection().engine() == Engine::SQLite;
         for (int i : columns) {
             const Column* column = m_table->column(m_fields[i]);
-            const QString value = Sql::literal(m_changes.value(i), column->type);
+            const QString value = Sql::literal(storedValue(*m_table, *column, m_changes.value(i)), *column);
             const QString read = Sql::literal(current[i], column->type);
             if (value == read)
                 continue;
             sets << column->name + " = " + value;
+            changed << column->name;
             if (i != m_keyField)
                 match << column->name + (sqlite ? " IS " : " IS NOT DISTINCT FROM ") + read;
         }
         const QString where = match.join(" AND ");
         if (!sets.isEmpty()) {
+            // The change and its records are stored together or not at all.
+            Transaction transaction(connection());
             const auto result = connection().select(
                 QString("UPDATE %1 SET %2 WHERE %3 RETURNING *").arg(m_table->name, sets.join(", "), where));
             if (result.rows.isEmpty())
                 throw DbError(kChangedMeanwhile);
+            ChangeLog::write(connection(),
+                ChangeLog::updated(m_table->name, { m_fields, current }, { result.fields, result.rows[0] }, changed));
+            transaction.commit();
             const QVariant oldKey = currentKey(current);
             overlay(current, result.rows[0], result.fields);
             if (m_keyed && currentKey(current) != oldKey && m_position < m_keys.size())
@@ -539,10 +578,17 @@ void DataControl::remove()
         throw DbError(kNotUpdatable);
     const Row current = currentValues();
     const Column* key = m_table->column(m_table->key);
-    const auto result = connection().select(QString("DELETE FROM %1 WHERE %2 = %3 RETURNING %2")
-                                                .arg(m_table->name, key->name, Sql::literal(currentKey(current), key->type)));
-    if (result.rows.isEmpty())
-        throw DbError(kDeletedMeanwhile);
+    {
+        // The deletion and its record are stored together or not at all; the record keeps the
+        // row's last values.
+        Transaction transaction(connection());
+        const auto result = connection().select(QString("DELETE FROM %1 WHERE %2 = %3 RETURNING *")
+                                                    .arg(m_table->name, key->name, Sql::literal(currentKey(current), key->type)));
+        if (result.rows.isEmpty())
+            throw DbError(kDeletedMeanwhile);
+        ChangeLog::write(connection(), { ChangeLog::deleted(m_table->name, { result.fields, result.rows[0] }) });
+        transaction.commit();
+    }
     m_mode = EditMode::None;
     m_changes.clear();
 

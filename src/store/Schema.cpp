@@ -52,6 +52,14 @@ QVector<Table> describeTables()
                 { "平均分", T::Real }, { "总学分", T::Real } },
             "编号", true, {}, {} },
         { "全表名", { { "表名", T::Text, true } }, "表名", false, {}, {} },
+        // The change record (ChangeLog): rows are only ever added.
+        { "操作记录表",
+            { { "编号", T::Integer, true }, { "时间", T::Text }, { "用户", T::Text }, { "工作站", T::Text },
+                { "操作", T::Text }, { "表名", T::Text }, { "键", T::Text }, { "学号", T::Text }, { "字段", T::Text },
+                { "原值", T::Text }, { "新值", T::Text } },
+            "编号", true, {}, { { "时间" }, { "用户", "编号" }, { "表名", "键" }, { "学号" } } },
+        // One row (编号 1): what every workstation prints on a transcript.
+        { "系统设置表", { { "编号", T::SmallInt, true }, { "学校名称", T::Text }, { "签发单位", T::Text } }, "编号", false, {}, {} },
     };
 }
 
@@ -84,6 +92,20 @@ QString sqliteCheck(const Column& c)
             .arg(n);
     }
     return {};
+}
+
+// Triggers that refuse to change or delete a row of the table, whoever asks.
+QStringList appendOnly(Engine engine, const QString& table)
+{
+    const QString refusal = QStringLiteral("操作记录只能添加，不能修改或删除。");
+    if (engine == Engine::SQLite)
+        return { QString("CREATE TRIGGER %1_不改 BEFORE UPDATE ON %1 BEGIN SELECT RAISE(ABORT, '%2'); END").arg(table, refusal),
+            QString("CREATE TRIGGER %1_不删 BEFORE DELETE ON %1 BEGIN SELECT RAISE(ABORT, '%2'); END").arg(table, refusal) };
+    return { QString("CREATE OR REPLACE FUNCTION %1_只增() RETURNS trigger LANGUAGE plpgsql AS "
+                     "'BEGIN RAISE EXCEPTION ''%2''; END'")
+                 .arg(table, refusal),
+        QString("CREATE TRIGGER %1_不改 BEFORE UPDATE OR DELETE ON %1 FOR EACH ROW EXECUTE FUNCTION %1_只增()").arg(table),
+        QString("CREATE TRIGGER %1_不清空 BEFORE TRUNCATE ON %1 FOR EACH STATEMENT EXECUTE FUNCTION %1_只增()").arg(table) };
 }
 
 } // namespace
@@ -141,7 +163,15 @@ std::optional<ColumnType> Schema::typeOfColumn(const QString& name)
 QStringList Schema::createStatements(Engine engine)
 {
     QStringList out;
-    for (const Table& t : tables()) {
+    for (const Table& t : tables())
+        out << createStatements(engine, t);
+    return out;
+}
+
+QStringList Schema::createStatements(Engine engine, const Table& t)
+{
+    QStringList out;
+    {
         QStringList parts;
         for (const Column& c : t.columns) {
             QString def = c.name + ' ' + sqlType(c.type, engine);
@@ -167,6 +197,8 @@ QStringList Schema::createStatements(Engine engine)
         for (const QStringList& idx : t.indexes)
             out << QString("CREATE INDEX %1_%2 ON %1 (%3)").arg(t.name, idx.join('_'), idx.join(", "));
     }
+    if (t.name == QStringLiteral("操作记录表"))
+        out << appendOnly(engine, t.name);
     return out;
 }
 

@@ -41,6 +41,8 @@ public:
     static std::optional<ColumnType> typeOfColumn(const QString& name);
 
     static QStringList createStatements(Engine engine);
+    // The statements of one table: the table, its indexes, and what guards it.
+    static QStringList createStatements(Engine engine, const Table& table);
 };
 
 } // namespace store

@@ -1,13 +1,17 @@
 #include "Setup.h"
 
+#include "BatchInsert.h"
+#include "ChangeLog.h"
 #include "Connection.h"
 #include "DbError.h"
+#include "Password.h"
 #include "Schema.h"
 #include "Sql.h"
 
 #include <QDate>
+#include <QHash>
+#include <QRegularExpression>
 #include <QStringList>
-#include <exception>
 #include <random>
 
 namespace store {
@@ -52,52 +56,46 @@ const QStringList kProvinces { "北京", "天津", "河北", "山西", "内蒙�
     "福建", "江西", "山东", "河南", "湖北", "湖南", "广东", "广西", "海南", "重庆", "四川", "贵州", "云南", "陕西", "甘肃" };
 const QStringList kStreets { "人民路", "解放路", "中山路", "建设路", "文化路", "学府路", "长江路", "和平街", "新华路", "胜利街" };
 
-// Rows are written in batches of many VALUES tuples: one statement per few hundred rows.
-class BatchInsert {
-public:
-    BatchInsert(Connection& db, const QString& table, const QStringList& columns)
-        : m_db(db)
-        , m_prefix(QString("INSERT INTO %1 (%2) VALUES ").arg(table, columns.join(", ")))
-    {
-        const Table* t = Schema::table(table);
-        for (const QString& c : columns)
-            m_types << t->column(c)->type;
-    }
-    ~BatchInsert() noexcept(false)
-    {
-        if (std::uncaught_exceptions() == 0)
-            flush();
-    }
-
-    void add(const QVector<QVariant>& values)
-    {
-        QStringList parts;
-        for (int i = 0; i < values.size(); ++i)
-            parts << Sql::literal(values[i], m_types[i]);
-        m_rows << '(' + parts.join(", ") + ')';
-        if (m_rows.size() >= 500)
-            flush();
-    }
-    void flush()
-    {
-        if (m_rows.isEmpty())
-            return;
-        m_db.execute(m_prefix + m_rows.join(", "));
-        m_rows.clear();
-    }
-
-private:
-    Connection& m_db;
-    QString m_prefix;
-    QVector<ColumnType> m_types;
-    QStringList m_rows;
-};
+// The settings row, with the office that issues transcripts; the school's name is set in the
+// program (系统管理 > 学校信息设置).
+void insertSettings(Connection& db)
+{
+    BatchInsert settings(db, "系统设置表", { "编号", "学校名称", "签发单位" });
+    settings.add({ 1, QVariant(), "教务处" });
+}
 
 void insertCodes(Connection& db, const QString& table, const QString& codeColumn, const QStringList& names)
 {
     BatchInsert insert(db, table, { codeColumn, "全称" });
     for (int i = 0; i < names.size(); ++i)
         insert.add({ i + 1, names[i] });
+}
+
+// What a set-up wrote in bulk, one record per table: "初始化: 12 行".
+void recordBulk(Connection& db, const QString& what, const QVector<QPair<QString, int>>& tables)
+{
+    QVector<ChangeLog::Entry> entries;
+    for (const auto& [table, rows] : tables) {
+        if (rows <= 0)
+            continue;
+        ChangeLog::Entry entry;
+        entry.operation = ChangeLog::Operation::Insert;
+        entry.table = table;
+        entry.newValue = QStringLiteral("%1: %2 行").arg(what).arg(rows);
+        entries << entry;
+    }
+    ChangeLog::write(db, entries);
+}
+
+// The well-known first passwords (admin, teacher) are hashed once per process: a test suite makes
+// hundreds of databases.
+QString wellKnownHash(const QString& password)
+{
+    static QHash<QString, QString> hashes;
+    auto it = hashes.constFind(password);
+    if (it == hashes.constEnd())
+        it = hashes.insert(password, Password::hash(password));
+    return *it;
 }
 
 } // namespace
@@ -140,9 +138,35 @@ void Setup::init(Connection& db)
         for (const QString& t : kTables)
             tables.add({ t });
         BatchInsert accounts(db, "管理员身份认证表", { "name", "pwd", "style" });
-        accounts.add({ "admin", "admin", "系统管理员" });
+        accounts.add({ "admin", wellKnownHash("admin"), "系统管理员" });
     }
+    insertSettings(db);
+    recordBulk(db, QStringLiteral("初始化"),
+        { { "院系代码表", int(kDepartments.size()) }, { "学籍变更代码表", int(kStatuses.size()) },
+            { "奖励等级代码表", int(kAwards.size()) }, { "处罚等级代码表", int(kPunishments.size()) },
+            { "班级代码表", count(db, "班级代码表") }, { "全表名", int(kTables.size()) }, { "管理员身份认证表", 1 },
+            { "系统设置表", 1 } });
     transaction.commit();
+}
+
+QStringList Setup::addMissingTables(Connection& db)
+{
+    QStringList added;
+    for (const Table& table : Schema::tables()) {
+        try {
+            db.select(QStringLiteral("select count(*) from %1 where 1 = 0").arg(table.name));
+            continue;
+        } catch (const DbError& error) {
+            if (!error.isRefusal())
+                throw;
+        }
+        Transaction transaction(db);
+        for (const QString& statement : Schema::createStatements(db.engine(), table))
+            db.execute(statement);
+        transaction.commit();
+        added << table.name;
+    }
+    return added;
 }
 
 void Setup::addMissingIndexes(Connection& db)
@@ -151,6 +175,47 @@ void Setup::addMissingIndexes(Connection& db)
     for (const QString& statement : Schema::createStatements(db.engine()))
         if (statement.startsWith(create))
             db.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS ") + statement.mid(create.size()));
+}
+
+QStringList Setup::addMissing(Connection& db)
+{
+    const QStringList added = addMissingTables(db);
+    addMissingIndexes(db);
+    if (count(db, "系统设置表") == 0) {
+        Transaction transaction(db);
+        insertSettings(db);
+        transaction.commit();
+    }
+    return added;
+}
+
+void Setup::grantAppRole(Connection& db, const QString& role)
+{
+    if (db.engine() != Engine::PostgreSQL)
+        throw DbError(QStringLiteral("应用角色只适用于 PostgreSQL：SQLite 数据库文件没有角色。"));
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]{0,62}$"));
+    if (!plain.match(role).hasMatch())
+        throw DbError(QStringLiteral("角色名“%1”无效：只能由字母、数字和下划线组成，且不以数字开头。").arg(role));
+    const QString name = QLatin1Char('"') + role + QLatin1Char('"');
+    if (db.select(QStringLiteral("select 1 from pg_roles where rolname = %1").arg(Sql::quote(role))).rows.isEmpty())
+        db.execute(QStringLiteral("CREATE ROLE %1 LOGIN").arg(name));
+    Transaction transaction(db);
+    for (const Table& table : Schema::tables()) {
+        // Whatever the role held before goes first, so that running this again narrows too.
+        db.execute(QStringLiteral("REVOKE ALL ON %1 FROM %2").arg(table.name, name));
+        QString rights = QStringLiteral("SELECT, INSERT, UPDATE, DELETE");
+        if (table.name == ChangeLog::table())
+            rights = QStringLiteral("SELECT, INSERT"); // records are only ever added
+        else if (table.name == QStringLiteral("全表名"))
+            rights = QStringLiteral("SELECT"); // the program only reads the list
+        db.execute(QStringLiteral("GRANT %1 ON %2 TO %3").arg(rights, table.name, name));
+    }
+    db.execute(QStringLiteral("REVOKE CREATE ON SCHEMA public FROM %1").arg(name));
+    db.execute(QStringLiteral("GRANT USAGE ON SCHEMA public TO %1").arg(name));
+    // Reading where the numbering stands lets orlenta-db backup run pg_dump on the workstations'
+    // own data source; it changes nothing.
+    db.execute(QStringLiteral("GRANT SELECT ON ALL SEQUENCES IN SCHEMA public TO %1").arg(name));
+    transaction.commit();
 }
 
 void Setup::fillDemo(Connection& db, int students, const std::function<void(const QString&)>& say)
@@ -166,6 +231,13 @@ void Setup::fillDemo(Connection& db, int students, const std::function<void(cons
 
     Transaction transaction(db);
 
+    // What the demonstration adds is recorded as one record per table.
+    const QStringList filled { "学生课程表", "管理员身份认证表", "班级代码表", "学生个人信息表", "学生成绩表", "奖励记录信息表",
+        "处罚等级记录表", "学籍变更信息表" };
+    QVector<int> before;
+    for (const QString& table : filled)
+        before << count(db, table);
+
     if (count(db, "学生课程表") == 0) {
         BatchInsert courses(db, "学生课程表", { "课程号", "课程名", "学时", "学分" });
         for (const Course& c : kCourses)
@@ -173,7 +245,7 @@ void Setup::fillDemo(Connection& db, int students, const std::function<void(cons
     }
     if (count(db, "管理员身份认证表 where name = 'teacher'") == 0) {
         BatchInsert accounts(db, "管理员身份认证表", { "name", "pwd", "style" });
-        accounts.add({ "teacher", "teacher", "一般用户" });
+        accounts.add({ "teacher", wellKnownHash("teacher"), "一般用户" });
     }
 
     // Classes of about forty students: the base set from init, more when there are more students.
@@ -262,6 +334,10 @@ void Setup::fillDemo(Connection& db, int students, const std::function<void(cons
     awards.flush();
     punishments.flush();
     changes.flush();
+    QVector<QPair<QString, int>> added;
+    for (int i = 0; i < filled.size(); ++i)
+        added.append({ filled[i], count(db, filled[i]) - before[i] });
+    recordBulk(db, QStringLiteral("演示数据"), added);
     transaction.commit();
     db.execute("ANALYZE"); // both engines plan the large tables better with fresh statistics
     tell(QString("学生 %1 人, 成绩 %2 条").arg(count(db, "学生个人信息表")).arg(count(db, "学生成绩表")));

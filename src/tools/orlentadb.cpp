@@ -4,6 +4,7 @@
 
 #include "Command.h"
 
+#include "store/ChangeLog.h"
 #include "store/Connection.h"
 #include "store/DbError.h"
 
@@ -19,6 +20,9 @@ const Command* const commands[] = {
     &initCommand,
     &demoCommand,
     &statusCommand,
+    &backupCommand,
+    &restoreCommand,
+    &importCommand,
 };
 
 QString usageText()
@@ -56,11 +60,15 @@ int main(int argc, char** argv)
         printError(usageText().trimmed());
         return Usage;
     }
+    store::ChangeLog::setUser(QStringLiteral("orlenta-db")); // who every change of the tool is recorded as
     try {
         std::optional<store::Connection> db;
         if (command->connects)
-            db.emplace();
+            db.emplace(QStringLiteral("DSN=Orlenta"),
+                store::SessionOptions { .createMissingFile = command->createsDatabase, .statementTimeoutSeconds = 0 });
         const int status = command->run(args.mid(1), db ? &*db : nullptr);
+        if (status < 0)
+            return -status; // told by the command itself
         if (status == Usage)
             printError(usageText().trimmed());
         return status;

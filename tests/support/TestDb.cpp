@@ -1,6 +1,7 @@
 #include "TestDb.h"
 
 #include "store/DbError.h"
+#include "store/Password.h"
 #include "store/Schema.h"
 #include "store/Setup.h"
 #include "store/Sql.h"
@@ -24,6 +25,7 @@ struct State {
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<store::Connection> admin;
     QString pgSocket, pgDatabase;
+    QString pgRole; // the program's role: what `orlenta-db init --app-role` grants, no more
     QStringList rerouted; // data sources sent through a proxy
 };
 State& state()
@@ -63,6 +65,7 @@ void dropDatabase()
     if (s.pgDatabase.isEmpty())
         return;
     onCluster(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(s.pgDatabase));
+    onCluster(QStringLiteral("DROP ROLE IF EXISTS %1").arg(s.pgRole));
 }
 
 } // namespace
@@ -87,11 +90,15 @@ void TestDb::setUp()
             qFatal("the PostgreSQL test cluster is not running (scripts/pg-cluster.sh start)");
         s.pgSocket = QString::fromUtf8(socket.readAll()).trimmed();
         s.pgDatabase = QStringLiteral("orlenta_t%1").arg(QCoreApplication::applicationPid());
+        s.pgRole = QStringLiteral("orlenta_app_%1").arg(QCoreApplication::applicationPid());
         const QString source = QStringLiteral("[%1]\nDriver=PostgreSQL Unicode\nServername=%2\nPort=5432\nDatabase=%3\n"
-                                              "Username=postgres\nPassword=\nSSLmode=disable\nUseDeclareFetch=0\n"
+                                              "Username=%4\nPassword=\nSSLmode=disable\nUseDeclareFetch=0\n"
                                               "Debug=0\nCommLog=0\n\n");
-        dsn = source.arg(QStringLiteral("Orlenta"), s.pgSocket, s.pgDatabase)
-            + source.arg(QStringLiteral("OrlentaCluster"), s.pgSocket, QStringLiteral("postgres"));
+        // The program signs in as the application role; the test itself, making and emptying the
+        // tables, as their owner.
+        dsn = source.arg(QStringLiteral("Orlenta"), s.pgSocket, s.pgDatabase, s.pgRole)
+            + source.arg(QStringLiteral("OrlentaOwner"), s.pgSocket, s.pgDatabase, QStringLiteral("postgres"))
+            + source.arg(QStringLiteral("OrlentaCluster"), s.pgSocket, QStringLiteral("postgres"), QStringLiteral("postgres"));
     } else {
         dsn = QStringLiteral("[Orlenta]\nDriver=SQLite3\nDatabase=%1/orlenta.db\nTimeout=30000\n").arg(dir);
     }
@@ -101,6 +108,7 @@ void TestDb::setUp()
     qputenv("ODBCINI", (dir + "/odbc.ini").toUtf8());
     if (!s.pgDatabase.isEmpty()) {
         onCluster(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(s.pgDatabase));
+        onCluster(QStringLiteral("DROP ROLE IF EXISTS %1").arg(s.pgRole));
         onCluster(QStringLiteral("CREATE DATABASE %1 ENCODING 'UTF8' TEMPLATE template0").arg(s.pgDatabase));
     }
     s.ready = true;
@@ -110,15 +118,21 @@ void TestDb::setUp()
 void TestDb::reset()
 {
     State& s = state();
-    if (!s.admin)
-        s.admin = std::make_unique<store::Connection>();
+    if (!s.admin) // the first session makes the SQLite file, as orlenta-db init does
+        s.admin = std::make_unique<store::Connection>(
+            s.pgRole.isEmpty() ? QStringLiteral("DSN=Orlenta") : QStringLiteral("DSN=OrlentaOwner"),
+            store::SessionOptions { .createMissingFile = true });
     store::Connection& db = *s.admin;
     if (db.engine() == store::Engine::SQLite)
         db.execute(QStringLiteral("PRAGMA synchronous=OFF"));
     for (const store::Table& t : store::Schema::tables())
         db.execute(QStringLiteral("DROP TABLE IF EXISTS %1").arg(t.name));
     store::Setup::init(db);
+    if (!s.pgRole.isEmpty())
+        store::Setup::grantAppRole(db, s.pgRole);
 }
+
+QString TestDb::appRole() { return state().pgRole; }
 
 QString TestDb::pgSocketFile()
 {
@@ -133,7 +147,7 @@ void setSource(const QString& name, const QString& server, const QString& port)
 {
     const QByteArray section = name.toUtf8();
     const QByteArray values[][2] = { { "Driver", "PostgreSQL Unicode" }, { "Servername", server.toUtf8() },
-        { "Port", port.toUtf8() }, { "Database", state().pgDatabase.toUtf8() }, { "Username", "postgres" },
+        { "Port", port.toUtf8() }, { "Database", state().pgDatabase.toUtf8() }, { "Username", state().pgRole.toUtf8() },
         { "SSLmode", "disable" }, { "UseDeclareFetch", "0" }, { "Debug", "0" }, { "CommLog", "0" } };
     for (const auto& [key, value] : values)
         if (!SQLWritePrivateProfileString(section.constData(), key.constData(), value.constData(), "odbc.ini"))
@@ -166,6 +180,11 @@ store::Connection& TestDb::admin()
 }
 
 std::unique_ptr<store::Connection> TestDb::openAnother() { return std::make_unique<store::Connection>(); }
+
+bool TestDb::isHashOf(const QVariant& stored, const QString& password)
+{
+    return store::Password::kindOf(stored) == store::Password::Kind::Hash && store::Password::matches(stored, password);
+}
 
 int TestDb::count(const QString& tableAndCondition) { return store::Setup::count(admin(), tableAndCondition); }
 

@@ -9,7 +9,10 @@ class QDate;
 
 // The database of a test run: the data source "Orlenta" in an odbc.ini of the test's own
 // (ODBCSYSINI/ODBCINI), on the engine that ORLENTA_TEST_ENGINE names: a SQLite file through
-// the SQLite3 ODBC driver, or a database of its own on the suite's PostgreSQL cluster.
+// the SQLite3 ODBC driver, or a database of its own on the suite's PostgreSQL cluster. There the
+// tables belong to the cluster's owner (admin() signs in as it, through "OrlentaOwner"), and the
+// program signs in as an application role of the test's own, granted what `orlenta-db init
+// --app-role` grants: no DDL, no changing or deleting change records.
 class TestDb {
 public:
     // Writes the ODBC settings and makes the database (once per process).
@@ -18,9 +21,13 @@ public:
     static void reset();
 
     static store::Engine engine();
+    // PostgreSQL: the role the program signs in as; empty on SQLite.
+    static QString appRole();
     static QString engineName();
-    // A session of its own, as another user at another workstation would have.
+    // The tables' owner's session: for making, emptying and inspecting them.
     static store::Connection& admin();
+    // A session of its own on the program's data source, as another user at another workstation
+    // would have.
     static std::unique_ptr<store::Connection> openAnother();
 
     // PostgreSQL only: the cluster's socket file, and data sources that reach the test database
@@ -29,6 +36,9 @@ public:
     static QString pgSocketFile();
     static void addProxySource(const QString& name, quint16 port);
     static void restoreSources();
+
+    // Whether a stored password value is a hash (never the text) that `password` matches.
+    static bool isHashOf(const QVariant& stored, const QString& password);
 
     static int count(const QString& tableAndCondition);
     static void exec(const QString& statement);
