@@ -69,6 +69,8 @@ frmmain::frmmain()
         &QAction::triggered, &frmmain::sysp_Click);
     syss = menuItem(sys, "syss", QStringLiteral("系统管理员窗口"), QKeySequence(QStringLiteral("Ctrl+T")), "frmGly");
     on(syss, &QAction::triggered, &frmmain::syss_Click);
+    sysczjl = menuItem(sys, "sysczjl", QStringLiteral("操作记录"), QKeySequence(), "frmczjl");
+    on(sysczjl, &QAction::triggered, &frmmain::sysczjl_Click);
     // "关于&A)" has no opening bracket; A is its access key.
     QMenu* about = menuBar()->addMenu(QStringLiteral("关于&A)"));
     about->setObjectName(QStringLiteral("about"));
@@ -153,6 +155,8 @@ void frmmain::Form_Load()
 {
     m_helpFile = platform::HelpViewer::helpFile(); // beside the program, else where it is installed
     syss->setEnabled(BasVal::UserStyle == QStringLiteral("系统管理员") && platform::Forms::isAvailable("frmGly"));
+    // Who changed what is for system administrators only, as the accounts are.
+    sysczjl->setEnabled(BasVal::UserStyle == QStringLiteral("系统管理员") && platform::Forms::isAvailable("frmczjl"));
     Timer1->start();
     Timer1_Timer();
 }
@@ -175,6 +179,12 @@ void frmmain::syss_Click()
 {
     if (syss->isEnabled())
         openWorkWindow(QStringLiteral("frmGly"));
+}
+
+void frmmain::sysczjl_Click()
+{
+    if (sysczjl->isEnabled())
+        openWorkWindow(QStringLiteral("frmczjl"));
 }
 
 void frmmain::tbrOpe_ButtonClick(int index)

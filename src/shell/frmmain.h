@@ -28,6 +28,7 @@ public:
     void xjgl_Click();
     void sysp_Click();
     void syss_Click();
+    void sysczjl_Click();
     void help_Click();
     void aboutv_Click();
     void tbrOpe_ButtonClick(int index);
@@ -48,5 +49,6 @@ private:
     platform::StatusPanels* stubar;
     QTimer* Timer1;
     QAction* syss;
+    QAction* sysczjl;
     QString m_helpFile;
 };
