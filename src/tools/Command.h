@@ -33,5 +33,6 @@ QString optionValue(const QStringList& args, const QString& option);
 extern const Command initCommand;
 extern const Command demoCommand;
 extern const Command statusCommand;
+extern const Command hashPasswordsCommand;
 
 } // namespace tools

@@ -20,6 +20,7 @@ const Command* const commands[] = {
     &initCommand,
     &demoCommand,
     &statusCommand,
+    &hashPasswordsCommand,
 };
 
 QString usageText()
