@@ -2,6 +2,7 @@
 
 #include "Schema.h"
 
+#include <QMap>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -76,6 +77,12 @@ public:
     void rollback();
     bool inTransaction() const { return m_transactionDepth > 0; }
 
+    // Rows added just before the outermost transaction commits, all those of one head
+    // ("INSERT INTO t (a, b) VALUES") in one statement: the change records of the transaction's
+    // writes cost one statement, however many writes it makes. A rollback drops them. Throws
+    // DbError outside a transaction.
+    void deferRows(const QString& head, const QStringList& tuples);
+
     // The program's own session: opened when the first data control needs it and closed when
     // the last one that holds it is gone.
     static std::shared_ptr<Connection> program();
@@ -108,6 +115,7 @@ private:
     QString m_sqliteFile;
     Engine m_engine = Engine::SQLite;
     int m_transactionDepth = 0;
+    QMap<QString, QStringList> m_deferred; // rows for commit, by statement head
 };
 
 // Groups several writes: all are stored by commit(), none if the object goes out of scope first
