@@ -11,9 +11,11 @@
 #include "app/Application.h"
 #include "platform/Forms.h"
 #include "platform/MsgBox.h"
+#include "store/ChangeLog.h"
 #include "store/Connection.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
+#include "store/Password.h"
 #include "store/ScoreStatistics.h"
 #include "store/Setup.h"
 #include "store/Sql.h"
@@ -770,7 +772,8 @@ void walk()
 // one transaction, read before written) 200 times each, on 20 shared students: each save adds
 // one to a counter column (联系电话 or 籍贯, alternately) as read. Refused saves are real
 // conflicts (the same column changed meanwhile); a lost update would leave the counters' sum
-// below the saves.
+// below the saves. Every save writes its two change records in its transaction; the soak runs
+// again without them (soak_no_log_*) to show what they cost.
 
 constexpr int kSoakWriters = 4;
 constexpr int kSoakSaves = 200;
@@ -778,13 +781,17 @@ constexpr int kSoakStudents = 20;
 
 QString soakStudent(int i) { return QStringLiteral("%1").arg(2099000 + i); }
 
-int soakWriter(int writer)
+int soakWriter(int writer, bool recording)
 {
+    store::ChangeLog::setRecording(recording);
+    store::ChangeLog::setUser(QStringLiteral("soak%1").arg(writer));
     auto db = std::make_shared<store::Connection>();
     store::DataControl student(db), status(db);
     status.setRecordSource(QStringLiteral("select * from 学籍变更信息表 where 学号='none'"));
     status.refresh();
     int saved = 0, refused = 0, failed = 0;
+    QElapsedTimer loop; // the saves alone, without starting the process and connecting
+    loop.start();
     for (int i = 0; i < kSoakSaves; ++i) {
         const QString number = soakStudent((writer * 7 + i) % kSoakStudents);
         const QString column = (i + writer) % 2 ? QStringLiteral("籍贯") : QStringLiteral("联系电话");
@@ -822,11 +829,18 @@ int soakWriter(int writer)
             }
         }
     }
-    say(QStringLiteral("soak %1 %2 %3").arg(saved).arg(refused).arg(failed));
+    say(QStringLiteral("soak %1 %2 %3 %4").arg(saved).arg(refused).arg(failed).arg(loop.nsecsElapsed() / 1e9));
     return 0;
 }
 
-int soak(const Setting& s)
+struct SoakResult {
+    int saved = 0, refused = 0, failed = 0, counted = 0, statusRows = 0, records = 0;
+    double seconds = 0;
+    double saving = 0; // the longest writer's saves alone
+    double savesPerSecond() const { return saved / saving; }
+};
+
+SoakResult soakRun(const Setting& s, bool recording)
 {
     if (s.engine == "postgres") {
         Postgres admin(s.pgSocket(), "postgres");
@@ -852,10 +866,12 @@ int soak(const Setting& s)
         auto* p = new QProcess;
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p->start(QCoreApplication::applicationFilePath(),
-            { "--child", "soak-writer", s.engine, QString::number(s.students), QString::number(w) });
+            { "--child", "soak-writer", s.engine, QString::number(s.students), QString::number(w),
+                recording ? QStringLiteral("log") : QStringLiteral("nolog") });
         writers << p;
     }
     int saved = 0, refused = 0, failed = 0;
+    double saving = 0;
     for (QProcess* p : writers) {
         p->waitForFinished(-1);
         for (const QString& line : QString::fromUtf8(p->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
@@ -867,23 +883,52 @@ int soak(const Setting& s)
             saved += n.value(1).toInt();
             refused += n.value(2).toInt();
             failed += n.value(3).toInt();
+            saving = std::max(saving, n.value(4).toDouble());
         }
         delete p;
     }
-    const double seconds = clock.nsecsElapsed() / 1e9;
+    SoakResult r { saved, refused, failed };
+    r.seconds = clock.nsecsElapsed() / 1e9;
+    r.saving = saving;
     store::Connection db;
     const auto sum = db.select(QStringLiteral("select 联系电话, 籍贯 from 学生个人信息表"));
-    int counted = 0;
     for (const auto& row : sum.rows)
-        counted += row.value(0).toString().toInt() + row.value(1).toString().toInt();
-    const int statusRows = db.select(QStringLiteral("select count(*) from 学籍变更信息表")).rows.value(0).value(0).toInt();
-    figure("soak_saved", saved, "saves");
-    figure("soak_refused_conflict", refused, "saves");
-    figure("soak_failed", failed, "saves");
-    figure("soak_lost", saved - counted, "updates");
-    figure("soak_status_rows_unmatched", statusRows - saved, "rows");
-    figure("soak_s", seconds, "s");
+        r.counted += row.value(0).toString().toInt() + row.value(1).toString().toInt();
+    r.statusRows = db.select(QStringLiteral("select count(*) from 学籍变更信息表")).rows.value(0).value(0).toInt();
+    r.records = db.select(QStringLiteral("select count(*) from 操作记录表 where 用户 like 'soak%'")).rows.value(0).value(0).toInt();
+    return r;
+}
+
+int soak(const Setting& s)
+{
+    // With and without the records, each twice in turn; the better of each pair counts, so that
+    // neither pays alone for the machine's other work.
+    const SoakResult logged = soakRun(s, true);
+    const SoakResult bare = soakRun(s, false);
+    const SoakResult logged2 = soakRun(s, true);
+    const SoakResult bare2 = soakRun(s, false);
+    const double withLog = std::max(logged.savesPerSecond(), logged2.savesPerSecond());
+    const double withoutLog = std::max(bare.savesPerSecond(), bare2.savesPerSecond());
+    figure("soak_saved", logged.saved, "saves");
+    figure("soak_refused_conflict", logged.refused, "saves");
+    figure("soak_failed", logged.failed, "saves");
+    figure("soak_lost", logged.saved - logged.counted, "updates");
+    figure("soak_status_rows_unmatched", logged.statusRows - logged.saved, "rows");
+    // Two records a save (the status row added, the counter changed), none for a refused one.
+    figure("soak_records_unmatched", logged.records - 2 * logged.saved, "records");
+    figure("soak_s", logged.seconds, "s");
+    figure("soak_saves_per_s", withLog, "saves/s");
+    figure("soak_no_log_saves_per_s", withoutLog, "saves/s");
+    figure("soak_log_cost", 100.0 * (1.0 - withLog / withoutLog), "%");
     return 0;
+}
+
+// What a password costs: making its hash (a password set) and checking one (a sign-in).
+void passwords()
+{
+    const QString hash = store::Password::hash(QStringLiteral("admin"));
+    figure("password_hash_ms", median([] { (void)store::Password::hash(QStringLiteral("一个密码")); }), "ms");
+    figure("password_check_ms", median([&] { (void)store::Password::matches(hash, QStringLiteral("admin")); }), "ms");
 }
 
 // Process start until the identity window is shown, measured from outside.
@@ -921,8 +966,8 @@ int child(const QStringList& args)
         if (s.engine == "postgres" && args.value(0) == "soak"
             && QProcess::execute(QStringLiteral(ORLENTA_SOURCE_DIR "/scripts/pg-cluster.sh"), { "start", s.dir() }) != 0)
             return 1;
-        if (args.value(0) == "soak-writer")
-            return soakWriter(args.value(3).toInt()); // the data source is the soak's, inherited
+        if (args.value(0) == "soak-writer") // the data source is the soak's, inherited
+            return soakWriter(args.value(3).toInt(), args.value(4) != QLatin1String("nolog"));
         pointDataSourceAt(s, s.engine == "sqlite" ? s.dir() + "/soak.db" : QStringLiteral("orlenta_soak"), "soak.ini");
         return soak(s);
     }
@@ -990,6 +1035,7 @@ int main(int argc, char** argv)
     }
     say(QStringLiteral("# %1 students; medians of %2 runs; build %3").arg(students).arg(kRuns).arg(buildDir()));
     figure("startup_ms", startup(), "ms");
+    passwords();
     int failed = 0;
     for (const QString& engine : engines) {
         say(QStringLiteral("# engine %1").arg(engine));
