@@ -229,7 +229,15 @@ Connection::Rows ChangeLog::execute(Connection& db, const QString& statement, QV
     if (!actor().recording || entries.isEmpty())
         return db.select(statement);
     const Table* table = Schema::table(entries.first().table);
-    if (db.inTransaction() || db.engine() != Engine::PostgreSQL || !table) {
+    // On PostgreSQL, where each statement is a round trip to the server, the records go with a
+    // statement that is sent anyway: a change on its own writes its records itself; in a
+    // transaction, the first change defers its records, and each later one writes its own with
+    // those deferred so far, so that a transaction of two changes costs no statement more and
+    // holds its row locks no longer. The commit writes what is still deferred.
+    const QStringList pending = db.inTransaction() && db.engine() == Engine::PostgreSQL && table
+        ? db.takeDeferred(insertHead())
+        : QStringList();
+    if (db.engine() != Engine::PostgreSQL || !table || (db.inTransaction() && pending.isEmpty())) {
         // With the caller's transaction, or one of its own: the records go with its commit.
         Transaction transaction(db);
         const Connection::Rows returned = db.select(statement);
@@ -240,8 +248,8 @@ Connection::Rows ChangeLog::execute(Connection& db, const QString& statement, QV
         transaction.commit();
         return returned;
     }
-    // A change on its own, on PostgreSQL, where each statement is a round trip to the server: one
-    // statement, whose records are added for the row it returns, and only then.
+    // One statement: the change, its records for the row it returns (and only if it returns one),
+    // and the records deferred before it.
     QStringList values;
     for (const Entry& e : entries)
         values << QLatin1Char('(')
@@ -250,12 +258,13 @@ Connection::Rows ChangeLog::execute(Connection& db, const QString& statement, QV
                       .join(QStringLiteral(", "))
                 + QLatin1Char(')');
     const QString student = table->column(QStringLiteral("学号")) ? QStringLiteral("w.学号") : QStringLiteral("NULL");
+    const QString before = pending.isEmpty() ? QString() : QStringLiteral(" UNION ALL VALUES ") + pending.join(QStringLiteral(", "));
     return db.select(QStringLiteral("WITH w AS (%1), r AS (INSERT INTO %2 (%3) SELECT %4, %5, %6, v.o, v.t, "
-                                    "CAST(w.%7 AS text), %8, v.f, v.a, v.b FROM w, (VALUES %9) AS v (o, t, f, a, b)) "
+                                    "CAST(w.%7 AS text), %8, v.f, v.a, v.b FROM w, (VALUES %9) AS v (o, t, f, a, b)%10) "
                                     "SELECT * FROM w")
                          .arg(statement, ChangeLog::table(), kColumns, clockExpression(db.engine()),
                              Sql::quote(actor().user), Sql::quote(where()), table->key, student,
-                             values.join(QStringLiteral(", "))));
+                             values.join(QStringLiteral(", ")), before));
 }
 
 Connection::Rows ChangeLog::execute(Connection& db, const QString& statement,

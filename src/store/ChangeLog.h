@@ -93,10 +93,11 @@ public:
     // Runs `statement`, one INSERT, UPDATE or DELETE of one row ending in "RETURNING *", with
     // `entries`, the records of the change it makes, and answers the rows it returned. The
     // entries' key and student are taken from the returned row; when it returns none (the row
-    // was not there), nothing is recorded. Inside the caller's transaction the records go with its
-    // commit, as write() has them. Outside one, on PostgreSQL, the statement writes them itself
-    // (a WITH around it), so that the change and its records are one statement; on SQLite the
-    // two go in a transaction of their own.
+    // was not there), nothing is recorded. On PostgreSQL the statement writes them itself (a WITH
+    // around it), so that the change and its records are one statement; inside the caller's
+    // transaction the first change defers its records, which the next change writes with its own
+    // (or the commit, as write() has them). On SQLite they go with the commit of the caller's
+    // transaction, or of one of its own.
     static Connection::Rows execute(Connection& db, const QString& statement, QVector<Entry> entries);
     // The same, with the records made from the rows the statement returned (the last values of a
     // deleted row, say): in a transaction with it on both engines.

@@ -82,6 +82,9 @@ public:
     // writes cost one statement, however many writes it makes. A rollback drops them. Throws
     // DbError outside a transaction.
     void deferRows(const QString& head, const QStringList& tuples);
+    // The rows deferred under `head` so far, which the caller now writes itself (with a statement
+    // of the transaction that goes anyway).
+    QStringList takeDeferred(const QString& head) { return m_deferred.take(head); }
 
     // The program's own session: opened when the first data control needs it and closed when
     // the last one that holds it is gone.
