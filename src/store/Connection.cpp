@@ -523,7 +523,7 @@ void Connection::commit()
             constexpr int kRowsPerStatement = 200;
             for (auto it = deferred.constBegin(); it != deferred.constEnd(); ++it)
                 for (int begin = 0; begin < it.value().size(); begin += kRowsPerStatement)
-                    execute(it.key() + ' ' + it.value().mid(begin, kRowsPerStatement).join(QStringLiteral(", ")));
+                    select(it.key() + ' ' + it.value().mid(begin, kRowsPerStatement).join(QStringLiteral(", "))); // on SQLite past Qt's driver
         } catch (...) {
             rollback();
             throw;
