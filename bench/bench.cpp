@@ -3,20 +3,25 @@
 //
 //   orlenta-bench [--engine sqlite|postgres|both] [--students N]
 //   orlenta-bench --child open sqlite|postgres N <window> [runs]   (one window, for a profiler)
+//   orlenta-bench --child import sqlite|postgres N students|scores  (the import figures alone)
 //
 // The database of N students (100,000 by default: about 2,000,000 score rows) is made once and
 // kept under <build>/bench-cache (SQLite) or in a PostgreSQL cluster under <build>/bench-pg.
 // Every figure is printed on a line of its own: name value unit.
 
+#include "ImportBench.h"
+
 #include "app/Application.h"
 #include "platform/Forms.h"
 #include "platform/MsgBox.h"
 #include "store/ChangeLog.h"
+#include "store/Backup.h"
 #include "store/Connection.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
 #include "store/Password.h"
 #include "store/ScoreStatistics.h"
+#include "store/ServerDump.h"
 #include "store/Setup.h"
 #include "store/Sql.h"
 #include "store/UserQuery.h"
@@ -43,9 +48,12 @@
 #include <QTextStream>
 #include <QWindow>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
@@ -233,7 +241,7 @@ bool prepare(const Setting& s)
         if (s.engine == "sqlite")
             for (const char* suffix : { "", "-wal", "-shm" })
                 QFile::remove(s.sqliteFile() + QString::fromLatin1(suffix));
-        store::Connection db;
+        store::Connection db(QStringLiteral("DSN=Orlenta"), { .createMissingFile = true, .statementTimeoutSeconds = 0 });
         if (store::Setup::hasSchema(db)) {
             for (const store::Table& t : store::Schema::tables())
                 db.execute("DROP TABLE IF EXISTS " + t.name);
@@ -554,7 +562,7 @@ void measureExports(const Setting& s)
 {
     // A database made before the index on (成绩, 课程名) gets it, as orlenta-db init --if-missing does.
     store::Connection db;
-    store::Setup::addMissingIndexes(db);
+    store::Setup::addMissing(db);
     // The score chart over the whole score table, as the score window opens: the grouped count.
     const double chart = median([&] { store::ScoreStatistics::compute(db, kScores); });
     const QString counts = store::ScoreStatistics::countsStatement(kScores);
@@ -833,11 +841,58 @@ int soakWriter(int writer, bool recording)
     return 0;
 }
 
-struct SoakResult {
-    int saved = 0, refused = 0, failed = 0, counted = 0, statusRows = 0, records = 0;
+struct SoakRun {
+    int saved = 0, refused = 0, failed = 0;
     double seconds = 0;
-    double saving = 0; // the longest writer's saves alone
-    double savesPerSecond() const { return saved / saving; }
+    double saving = 0; // the longest writer's saves alone, without starting and connecting
+    double savesPerSecond() const { return saving > 0 ? saved / saving : 0; }
+};
+
+// The four writers on the data source of the environment, as processes of their own.
+SoakRun runSoakWriters(const Setting& s, bool recording = true)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QVector<QProcess*> writers;
+    for (int w = 0; w < kSoakWriters; ++w) {
+        auto* p = new QProcess;
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start(QCoreApplication::applicationFilePath(),
+            { "--child", "soak-writer", s.engine, QString::number(s.students), QString::number(w),
+                recording ? QStringLiteral("log") : QStringLiteral("nolog") });
+        writers << p;
+    }
+    SoakRun out;
+    for (QProcess* p : writers) {
+        p->waitForFinished(-1);
+        for (const QString& line : QString::fromUtf8(p->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
+            if (!line.startsWith(QLatin1String("soak "))) {
+                say(line);
+                continue;
+            }
+            const QStringList n = line.split(' ');
+            out.saved += n.value(1).toInt();
+            out.refused += n.value(2).toInt();
+            out.failed += n.value(3).toInt();
+            out.saving = std::max(out.saving, n.value(4).toDouble());
+        }
+        delete p;
+    }
+    out.seconds = clock.nsecsElapsed() / 1e9;
+    return out;
+}
+
+void addSoakStudents(store::Connection& db)
+{
+    for (int i = 0; i < kSoakStudents; ++i)
+        db.execute(QStringLiteral("insert into 学生个人信息表 (学号, 姓名, 联系电话, 籍贯, 所在院系编号, 所在班级编号, 学籍情况) "
+                                  "values ('%1', '同学%2', '0', '0', 1, 1, 1)")
+                       .arg(soakStudent(i))
+                       .arg(i));
+}
+
+struct SoakResult : SoakRun {
+    int counted = 0, statusRows = 0, records = 0;
 };
 
 SoakResult soakRun(const Setting& s, bool recording)
@@ -851,45 +906,12 @@ SoakResult soakRun(const Setting& s, bool recording)
             QFile::remove(s.dir() + QStringLiteral("/soak.db") + QString::fromLatin1(suffix));
     }
     {
-        store::Connection db;
+        store::Connection db(QStringLiteral("DSN=Orlenta"), { .createMissingFile = true });
         store::Setup::init(db);
-        for (int i = 0; i < kSoakStudents; ++i)
-            db.execute(QStringLiteral("insert into 学生个人信息表 (学号, 姓名, 联系电话, 籍贯, 所在院系编号, 所在班级编号, 学籍情况) "
-                                      "values ('%1', '同学%2', '0', '0', 1, 1, 1)")
-                           .arg(soakStudent(i))
-                           .arg(i));
+        addSoakStudents(db);
     }
-    QElapsedTimer clock;
-    clock.start();
-    QVector<QProcess*> writers;
-    for (int w = 0; w < kSoakWriters; ++w) {
-        auto* p = new QProcess;
-        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p->start(QCoreApplication::applicationFilePath(),
-            { "--child", "soak-writer", s.engine, QString::number(s.students), QString::number(w),
-                recording ? QStringLiteral("log") : QStringLiteral("nolog") });
-        writers << p;
-    }
-    int saved = 0, refused = 0, failed = 0;
-    double saving = 0;
-    for (QProcess* p : writers) {
-        p->waitForFinished(-1);
-        for (const QString& line : QString::fromUtf8(p->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
-            if (!line.startsWith(QLatin1String("soak "))) {
-                say(line);
-                continue;
-            }
-            const QStringList n = line.split(' ');
-            saved += n.value(1).toInt();
-            refused += n.value(2).toInt();
-            failed += n.value(3).toInt();
-            saving = std::max(saving, n.value(4).toDouble());
-        }
-        delete p;
-    }
-    SoakResult r { saved, refused, failed };
-    r.seconds = clock.nsecsElapsed() / 1e9;
-    r.saving = saving;
+    SoakResult r;
+    static_cast<SoakRun&>(r) = runSoakWriters(s, recording);
     store::Connection db;
     const auto sum = db.select(QStringLiteral("select 联系电话, 籍贯 from 学生个人信息表"));
     for (const auto& row : sum.rows)
@@ -938,6 +960,127 @@ void passwords()
     figure("password_check_ms", median([&] { (void)store::Password::matches(hash, QStringLiteral("admin")); }), "ms");
 }
 
+// ---- backups -----------------------------------------------------------------------------
+//
+// backup_s: a checked copy of the database of N students, as orlenta-db backup makes it (on
+// SQLite the copy, then its checks; on PostgreSQL pg_dump in the snapshot that is counted, then
+// pg_restore --list), beside cp of the file or pg_dump alone. Then the office soak on a copy of
+// that database, once as it is and once while it is backed up again and again: the saves per
+// second of the four writers, which must not fall below half.
+
+QString backupTarget() { return QDir::tempPath() + QStringLiteral("/orlenta-bench-backup.db"); }
+
+int backupChild(const Setting& s)
+{
+    const QString target = backupTarget();
+    double copySeconds = 0, checkSeconds = 0;
+    const double seconds = median(
+                               [&] {
+                                   QElapsedTimer clock;
+                                   clock.start();
+                                   double checking = -1;
+                                   if (s.engine == "sqlite")
+                                       store::Backup::copy(s.sqliteFile(), target, [&](int permille) {
+                                           if (permille < 0 && checking < 0)
+                                               checking = clock.nsecsElapsed() / 1e9;
+                                           return true;
+                                       });
+                                   else
+                                       store::ServerDump::dump(target);
+                                   const double all = clock.nsecsElapsed() / 1e9;
+                                   copySeconds = checking < 0 ? all : checking;
+                                   checkSeconds = checking < 0 ? 0 : all - checking;
+                               },
+                               3)
+        / 1000;
+    const double megabytes = QFileInfo(target).size() / 1048576.0;
+    QFile::remove(target);
+    // The engine's own: the file copied by cp, or pg_dump alone.
+    const double engine = median(
+                              [&] {
+                                  if (s.engine == "sqlite")
+                                      QProcess::execute(QStringLiteral("cp"), { s.sqliteFile(), target });
+                                  else
+                                      QProcess::execute(store::ServerDump::findTool(QStringLiteral("pg_dump")),
+                                          { QStringLiteral("-Fc"), QStringLiteral("-h"), s.pgSocket(), QStringLiteral("-U"),
+                                              QStringLiteral("postgres"), QStringLiteral("-f"), target, s.pgDatabase() });
+                              },
+                              3)
+        / 1000;
+    QFile::remove(target);
+    figure("backup_s", seconds, "s");
+    if (s.engine == "sqlite") {
+        figure("backup_copy_s", copySeconds, "s");
+        figure("backup_check_s", checkSeconds, "s");
+        figure("backup_cp_engine_s", engine, "s");
+    } else {
+        figure("backup_pg_dump_engine_s", engine, "s");
+    }
+    figure("backup_file_mb", megabytes, "MB");
+
+    return runChild({ "--child", "backup-soak", s.engine, QString::number(s.students) });
+}
+
+// In a process of its own: unixODBC keeps the settings of the data source it read first.
+int backupSoak(const Setting& s)
+{
+    const QString target = backupTarget();
+    // The soak's database: a copy of the large one, with the soak's students.
+    const QString soakDatabase = s.engine == "sqlite" ? s.dir() + QStringLiteral("/soak-backup.db") : QStringLiteral("orlenta_soak_backup");
+    if (s.engine == "sqlite") {
+        for (const char* suffix : { "", "-wal", "-shm" })
+            QFile::remove(soakDatabase + QString::fromLatin1(suffix));
+        store::Backup::copy(s.sqliteFile(), soakDatabase);
+    } else {
+        Postgres admin(s.pgSocket(), "postgres");
+        admin.read(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(soakDatabase));
+        admin.read(QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(soakDatabase, s.pgDatabase()));
+    }
+    pointDataSourceAt(s, soakDatabase, QStringLiteral("soak-backup.ini"));
+    {
+        store::Connection db;
+        addSoakStudents(db);
+    }
+    const SoakRun alone = runSoakWriters(s);
+    // The copies are made on a thread of their own, one after another, from before the writers
+    // start until after they are done.
+    std::atomic<bool> stop { false };
+    std::atomic<int> backups { 0 };
+    std::thread backingUp([&] {
+        while (!stop) {
+            try {
+                if (s.engine == "sqlite")
+                    store::Backup::copy(soakDatabase, target, [&](int) { return !stop.load(); });
+                else
+                    store::ServerDump::dump(target);
+                ++backups;
+            } catch (const store::Backup::Cancelled&) {
+            } catch (const store::DbError& error) {
+                say(QStringLiteral("# backup during the soak: ") + error.text());
+                break;
+            }
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // the first copy under way
+    const SoakRun during = runSoakWriters(s);
+    stop = true;
+    backingUp.join();
+    QFile::remove(target);
+    const double aloneRate = alone.saved / alone.seconds, duringRate = during.saved / during.seconds;
+    figure("soak_saves_per_s", aloneRate, "saves/s");
+    figure("soak_during_backup_saves_per_s", duringRate, "saves/s");
+    figure("soak_during_backup_share", duringRate / aloneRate, "of_alone");
+    figure("soak_during_backup_copies_done", backups, "copies");
+    figure("soak_during_backup_s", during.seconds, "s");
+    figure("soak_during_backup_failed", during.failed, "saves");
+    if (s.engine == "sqlite")
+        for (const char* suffix : { "", "-wal", "-shm" })
+            QFile::remove(soakDatabase + QString::fromLatin1(suffix));
+    else
+        Postgres(s.pgSocket(), "postgres").read(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(soakDatabase));
+    return 0;
+}
+
 // Process start until the identity window is shown, measured from outside.
 double startup()
 {
@@ -973,6 +1116,12 @@ int child(const QStringList& args)
     Setting s;
     s.engine = args.value(1);
     s.students = args.value(2).toInt();
+    if (args.value(0) == "backup-soak") {
+        if (s.engine == "postgres"
+            && QProcess::execute(QStringLiteral(ORLENTA_SOURCE_DIR "/scripts/pg-cluster.sh"), { "start", s.dir() }) != 0)
+            return 1;
+        return backupSoak(s);
+    }
     if (args.value(0) == "soak" || args.value(0) == "soak-writer") {
         if (s.engine == "postgres" && args.value(0) == "soak"
             && QProcess::execute(QStringLiteral(ORLENTA_SOURCE_DIR "/scripts/pg-cluster.sh"), { "start", s.dir() }) != 0)
@@ -982,6 +1131,13 @@ int child(const QStringList& args)
         pointDataSourceAt(s, s.engine == "sqlite" ? s.dir() + "/soak.db" : QStringLiteral("orlenta_soak"), "soak.ini");
         return soak(s);
     }
+    if (args.value(0) == "import") {
+        // Into an empty database of its own: the large one made for the other figures is not needed.
+        if (s.engine == "postgres"
+            && QProcess::execute(QStringLiteral(ORLENTA_SOURCE_DIR "/scripts/pg-cluster.sh"), { "start", s.dir() }) != 0)
+            return 1;
+        return importBench(s.engine, s.dir() + QStringLiteral("/import"), s.pgSocket(), args.value(3));
+    }
     if (!prepare(s))
         return 1;
     Application::prepare();
@@ -990,6 +1146,8 @@ int child(const QStringList& args)
         measure(s);
     if (args.value(0) == "walk")
         walk();
+    if (args.value(0) == "backup")
+        return backupChild(s);
     if (args.value(0) == "export")
         return exportChild(args.value(3));
     if (args.value(0) == "open") {
@@ -1053,7 +1211,10 @@ int main(int argc, char** argv)
         if (runChild({ "--child", "prepare", engine, QString::number(students) }) != 0
             || runChild({ "--child", "measure", engine, QString::number(students) }) != 0
             || runChild({ "--child", "walk", engine, QString::number(students) }) != 0
-            || runChild({ "--child", "soak", engine, QString::number(students) }) != 0) {
+            || runChild({ "--child", "soak", engine, QString::number(students) }) != 0
+            || runChild({ "--child", "backup", engine, QString::number(students) }) != 0
+            || runChild({ "--child", "import", engine, QString::number(students), "students" }) != 0
+            || runChild({ "--child", "import", engine, QString::number(students), "scores" }) != 0) {
             say(QStringLiteral("# %1: could not measure").arg(engine));
             ++failed;
         }

@@ -36,6 +36,9 @@ install(FILES ${ORLENTA_PACKAGING_OUT}/orlenta.1.gz ${ORLENTA_PACKAGING_OUT}/orl
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${ORLENTA_PACKAGING_OUT}/copyright ${ORLENTA_PACKAGING_OUT}/changelog.gz
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orlenta)
+# Data sources to start from, one for each engine (the help's page on the data source explains them).
+install(FILES ${ORLENTA_PACKAGING_DIR}/examples/odbc.ini.postgresql ${ORLENTA_PACKAGING_DIR}/examples/odbc.ini.sqlite
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orlenta/examples)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orlenta)
@@ -61,9 +64,12 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${ORLENTA_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries the programs link come from dpkg-shlibdeps; what they load at run time is named
-# here: Qt's ODBC and SQLite drivers, its SVG icon and picture plugins, the ODBC driver manager and
-# both engines' ODBC drivers, and a font with the Chinese characters.
+# here: Qt's ODBC and SQLite drivers, its SVG icon and picture plugins, its Chinese translations
+# (Qt's own dialogs), the ODBC driver manager and both engines' ODBC drivers, and a font with the
+# Chinese characters.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libqt6sql6-odbc, libqt6sql6-sqlite, libqt6svg6, unixodbc, odbcinst, libsqliteodbc, odbc-postgresql, fonts-wqy-microhei | fonts-noto-cjk")
+  "libqt6sql6-odbc, libqt6sql6-sqlite, libqt6svg6, qt6-translations-l10n, unixodbc, odbcinst, libsqliteodbc, odbc-postgresql, fonts-wqy-microhei | fonts-noto-cjk")
+# orlenta-db backup runs pg_dump and pg_restore on a database on a PostgreSQL server.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "postgresql-client")
 include(CPack)

@@ -23,7 +23,8 @@ QByteArray quoted(const QByteArray& text)
 {
     bool needs = false;
     for (const char c : text)
-        if (c == ',' || c == '"' || c == '\n' || c == '\r') {
+        // A tab or a semicolon too: spreadsheets' import dialogs split on them by default.
+        if (c == ',' || c == '"' || c == '\n' || c == '\r' || c == '\t' || c == ';') {
             needs = true;
             break;
         }
@@ -59,8 +60,8 @@ QByteArray CsvWriter::field(const QVariant& value)
     case QMetaType::UShort: return QByteArray::number(value.toLongLong());
     case QMetaType::Double:
     case QMetaType::Float: return QByteArray::number(value.toDouble(), 'g', 15);
-    case QMetaType::QDate: return value.toDate().toString(QStringLiteral("yyyy-M-d")).toUtf8();
-    case QMetaType::QDateTime: return value.toDateTime().date().toString(QStringLiteral("yyyy-M-d")).toUtf8();
+    case QMetaType::QDate: return value.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
+    case QMetaType::QDateTime: return value.toDateTime().date().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
     default: break;
     }
     const QString text = value.toString();

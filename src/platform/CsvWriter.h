@@ -10,8 +10,9 @@ class QSaveFile;
 namespace platform {
 
 // A table as CSV (RFC 4180): UTF-8 with a byte-order mark, so that a spreadsheet reads Chinese
-// right; fields separated by commas, rows ended by CR LF, a field that holds a comma, a quote or
-// a line break quoted, quotes inside doubled. Dates are written 2006-5-19.
+// right; fields separated by commas, rows ended by CR LF, a field that holds a comma, a quote, a
+// line break, a tab or a semicolon quoted, quotes inside doubled. Dates are written 2006-05-19,
+// the form spreadsheets take for a date.
 //
 // A text that a spreadsheet would take for a formula (one starting with =, +, -, @, or a tab or
 // carriage return before them) gets a leading apostrophe, so that opening the file runs nothing.

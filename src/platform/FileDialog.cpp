@@ -36,6 +36,21 @@ QString FileDialog::saveFileName(
     return dialog.selectedFiles().constFirst();
 }
 
+QString FileDialog::openFileName(QWidget* parent, const QString& caption, const QString& folder, const QString& filter)
+{
+    Script& s = script();
+    if (s.scripted) {
+        s.asked.push_back({ caption, folder, filter });
+        return s.answers.isEmpty() ? QString() : s.answers.dequeue();
+    }
+    QFileDialog dialog(parent, caption, folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
 void FileDialog::setScripted(bool scripted) { script().scripted = scripted; }
 void FileDialog::answerNext(const QString& path) { script().answers.enqueue(path); }
 const QVector<FileDialog::Asked>& FileDialog::asked() { return script().asked; }

@@ -33,10 +33,15 @@ QString HelpViewer::contentsPage() { return QStringLiteral("目录.htm"); }
 
 QString HelpViewer::locateHelpFile(const QString& programDirectory)
 {
+    return locateHelpFile(programDirectory, QStringLiteral(ORLENTA_DATA_DIR));
+}
+
+QString HelpViewer::locateHelpFile(const QString& programDirectory, const QString& dataDirectory)
+{
     const QStringList places {
         programDirectory + QLatin1Char('/') + kFileName,
         QDir::cleanPath(programDirectory + QStringLiteral("/" ORLENTA_DATA_FROM_BIN "/") + kFileName),
-        QStringLiteral(ORLENTA_DATA_DIR "/") + kFileName,
+        dataDirectory + QLatin1Char('/') + kFileName,
     };
     for (const QString& place : places)
         if (QFileInfo(place).isFile())

@@ -20,6 +20,9 @@ public:
     // installed to; the first of them when neither exists.
     static QString helpFile();
     static QString locateHelpFile(const QString& programDirectory);
+    // The same, with the data folder it is installed to named (the tests name one of their own,
+    // so that a package installed on the machine plays no part).
+    static QString locateHelpFile(const QString& programDirectory, const QString& dataDirectory);
 
     // Where the viewer goes: beside the owner (right, else left), else at the right of the
     // screen, wholly within the available area. Frame rectangles.

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QRegularExpression>
 #include <QSplitter>
+#include <QStyle>
 #include <QTextBrowser>
 #include <QTextDocumentFragment>
 #include <QToolBar>
@@ -57,8 +58,6 @@ HelpWindow::HelpWindow(const QString& root, const QString& contentsPage)
     split->setStretchFactor(0, 0);
     split->setStretchFactor(1, 1);
     split->setChildrenCollapsible(false);
-    m_contents->setMinimumWidth(m_contents->fontMetrics().horizontalAdvance(QChar(0x6C49)) * 8);
-    split->setSizes({ m_contents->fontMetrics().horizontalAdvance(QChar(0x6C49)) * 12, 600 });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -74,6 +73,11 @@ HelpWindow::HelpWindow(const QString& root, const QString& contentsPage)
     connect(m_browser, &QTextBrowser::sourceChanged, this, &HelpWindow::pageChanged);
     connect(m_contents, &QListWidget::currentItemChanged, this, &HelpWindow::contentChosen);
     loadContents();
+    // The list as wide as its longest topic, with room for a scroll bar: no topic is cut short.
+    const int widest = m_contents->sizeHintForColumn(0) + 2 * m_contents->frameWidth() + 2 * m_contents->spacing()
+        + m_contents->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_contents);
+    m_contents->setMinimumWidth(widest);
+    split->setSizes({ widest, 600 });
 }
 
 void HelpWindow::loadContents()

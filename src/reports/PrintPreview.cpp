@@ -24,7 +24,8 @@ void setUpPage(QPrinter* printer)
 {
     printer->setPageSize(QPageSize(QPageSize::A4));
     printer->setPageOrientation(QPageLayout::Portrait);
-    printer->setPageMargins(QMarginsF(18, 18, 18, 18), QPageLayout::Millimeter);
+    const double m = PrintPreview::MarginMm;
+    printer->setPageMargins(QMarginsF(m, m, m, m), QPageLayout::Millimeter);
 }
 
 } // namespace
@@ -46,20 +47,21 @@ QPrintPreviewDialog* PrintPreview::open(QWidget* parent, const QString& title, c
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowTitle(title);
     setUpPage(dialog->printer());
+    dialog->printer()->setDocName(title);
     QObject::connect(dialog, &QPrintPreviewDialog::paintRequested, dialog, [paint](QPrinter* printer) { paint(printer); });
     if (auto* tools = dialog->findChild<QToolBar*>()) {
         tools->addSeparator();
         QAction* pdf = tools->addAction(QStringLiteral("另存为 PDF…"));
         pdf->setObjectName(QStringLiteral("actSavePdf"));
         pdf->setToolTip(QStringLiteral("把这些页面保存为 PDF 文件"));
-        QObject::connect(pdf, &QAction::triggered, dialog, [dialog, pdfName, paint] { savePdfFromDialog(dialog, pdfName, paint); });
+        QObject::connect(pdf, &QAction::triggered, dialog, [dialog, title, pdfName, paint] { savePdfFromDialog(dialog, title, pdfName, paint); });
     }
     dialog->resize(820, 900);
     dialog->show();
     return dialog;
 }
 
-void PrintPreview::savePdf(const QString& path, const Painter& paint)
+void PrintPreview::savePdf(const QString& path, const QString& title, const Painter& paint)
 {
     // Drawn into a file beside the target and moved over it when whole: a failed save leaves any
     // older file of that name as it was.
@@ -70,6 +72,7 @@ void PrintPreview::savePdf(const QString& path, const Painter& paint)
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(part.path());
         printer.setCreator(QStringLiteral("Orlenta"));
+        printer.setDocName(title);
         setUpPage(&printer);
         paint(&printer);
     }
@@ -78,7 +81,7 @@ void PrintPreview::savePdf(const QString& path, const Painter& paint)
     part.commit();
 }
 
-void PrintPreview::savePdfFromDialog(QWidget* parent, const QString& pdfName, const Painter& paint)
+void PrintPreview::savePdfFromDialog(QWidget* parent, const QString& title, const QString& pdfName, const Painter& paint)
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
@@ -88,10 +91,13 @@ void PrintPreview::savePdfFromDialog(QWidget* parent, const QString& pdfName, co
     if (path.isEmpty())
         return;
     try {
-        savePdf(path, paint);
+        savePdf(path, title, paint);
     } catch (const platform::WriteError& error) {
         platform::MsgBox::show(error.text(), QStringLiteral("抱歉"), platform::MsgBox::Icon::Exclamation);
+        return;
     }
+    platform::MsgBox::show(QStringLiteral("已保存为 PDF 文件“%1”。").arg(QDir::toNativeSeparators(path)), QStringLiteral("成功"),
+        platform::MsgBox::Icon::Information);
 }
 
 } // namespace reports

@@ -17,14 +17,19 @@ class PrintPreview {
 public:
     using Painter = std::function<void(QPrinter* printer)>;
 
-    // `pdfName` is the file name the PDF save offers.
+    // The margin of every page, all round.
+    static constexpr double MarginMm = 18;
+
+    // `title` names the preview, the print job and the PDF's document; `pdfName` is the file
+    // name the PDF save offers.
     static QPrintPreviewDialog* open(QWidget* parent, const QString& title, const QString& pdfName, const Painter& paint);
 
     // Draws the pages into a PDF file (A4), the fonts embedded. Throws platform::WriteError.
-    static void savePdf(const QString& path, const Painter& paint);
+    static void savePdf(const QString& path, const QString& title, const Painter& paint);
 
-    // Asks for a file name and saves the pages there; a failure is told in a message box.
-    static void savePdfFromDialog(QWidget* parent, const QString& pdfName, const Painter& paint);
+    // Asks for a file name and saves the pages there; says where the file went, or why it
+    // could not be written.
+    static void savePdfFromDialog(QWidget* parent, const QString& title, const QString& pdfName, const Painter& paint);
 
     // The font of printed pages: a Chinese one that the PDF embeds.
     static QFont font(double points, bool bold = false);

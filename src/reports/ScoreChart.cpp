@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGraphicsSimpleTextItem>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -42,10 +43,28 @@ const char* const kFigureNames[] = { "count", "pass", "mean", "median", "highest
 
 } // namespace
 
-ScoreChart::ScoreChart(const store::ScoreDistribution& d, const QString& source, QWidget* parent)
+ScoreChart::Axis ScoreChart::countAxis(qint64 most)
+{
+    // About five steps of 1, 2 or 5 times a power of ten: never a step below one score, so no
+    // label repeats.
+    const qint64 wanted = std::max<qint64>(1, qint64(std::ceil(most * 1.2)));
+    qint64 step = 1;
+    for (qint64 power = 1; step * 5 < wanted; power *= 10) {
+        for (const qint64 m : { 1, 2, 5 }) {
+            step = m * power;
+            if (step * 5 >= wanted)
+                break;
+        }
+    }
+    const qint64 top = (wanted + step - 1) / step * step;
+    return { top, int(top / step) + 1 };
+}
+
+ScoreChart::ScoreChart(const store::ScoreDistribution& d, const QString& source, const QString& covers, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_distribution(d)
     , m_source(source)
+    , m_covers(covers)
 {
     setObjectName(QStringLiteral("ScoreChart"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -85,10 +104,11 @@ ScoreChart::ScoreChart(const store::ScoreDistribution& d, const QString& source,
     x->append(bands);
     x->setTitleText(QStringLiteral("分数段"));
     auto* y = new QValueAxis;
-    // Room above the highest bar for its text.
-    y->setRange(0, most > 0 ? std::ceil(most * 1.2) : 1);
+    const Axis axis = countAxis(most);
+    y->setRange(0, double(axis.top));
+    y->setTickCount(axis.ticks);
+    y->setMinorTickCount(0);
     y->setLabelFormat(QStringLiteral("%d"));
-    y->applyNiceNumbers();
     m_chart->addAxis(x, Qt::AlignBottom);
     m_chart->addAxis(y, Qt::AlignLeft);
     series->attachAxis(x);
@@ -135,9 +155,21 @@ ScoreChart::ScoreChart(const store::ScoreDistribution& d, const QString& source,
     from->setWordWrap(true);
     form->addRow(from);
 
-    auto* content = new QHBoxLayout(m_content);
-    content->addWidget(m_view, 1);
-    content->addWidget(figures, 0, Qt::AlignTop);
+    // What the scores are, above the chart: on screen, in the picture and on paper.
+    auto* scope = new QLabel(QStringLiteral("统计范围: ") + covers, m_content);
+    scope->setObjectName(QStringLiteral("lblFw"));
+    scope->setWordWrap(true);
+    scope->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont scopeFont = scope->font();
+    scopeFont.setBold(true);
+    scopeFont.setPointSizeF(scopeFont.pointSizeF() * 1.15);
+    scope->setFont(scopeFont);
+    auto* content = new QGridLayout(m_content);
+    content->addWidget(scope, 0, 0, 1, 2);
+    content->addWidget(m_view, 1, 0);
+    content->addWidget(figures, 1, 1, Qt::AlignTop);
+    content->setColumnStretch(0, 1);
+    content->setRowStretch(1, 1);
 
     cmdPng = ui::button(this, "cmdPng", QStringLiteral("保存为 PNG…"));
     cmdPrint = ui::button(this, "cmdPrint", QStringLiteral("打印…"));
@@ -156,7 +188,7 @@ ScoreChart::ScoreChart(const store::ScoreDistribution& d, const QString& source,
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
 }
 
-ScoreChart* ScoreChart::open(QWidget* parent, store::Connection& connection, const QString& statement)
+ScoreChart* ScoreChart::open(QWidget* parent, store::Connection& connection, const QString& statement, const QString& covers)
 {
     store::ScoreDistribution d;
     {
@@ -168,7 +200,7 @@ ScoreChart* ScoreChart::open(QWidget* parent, store::Connection& connection, con
     }
     for (ScoreChart* old : parent->findChildren<ScoreChart*>(QString(), Qt::FindDirectChildrenOnly))
         old->close();
-    auto* chart = new ScoreChart(d, parent->windowTitle(), parent);
+    auto* chart = new ScoreChart(d, parent->windowTitle(), covers, parent);
     chart->show();
     chart->raise();
     chart->activateWindow();
@@ -250,6 +282,7 @@ void ScoreChart::paintPage(QPrinter* printer) const
         y += height;
     };
     line(QStringLiteral("成绩分布图"), PrintPreview::font(16, true), Qt::AlignHCenter);
+    line(QStringLiteral("统计范围: %1").arg(m_covers), PrintPreview::font(11, true), Qt::AlignHCenter);
     line(QStringLiteral("数据来源: %1      统计日期: %2").arg(m_source, QDate::currentDate().toString(QStringLiteral("yyyy-M-d"))),
         PrintPreview::font(10), Qt::AlignHCenter);
     y += page.height() * 0.01;

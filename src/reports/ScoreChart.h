@@ -25,11 +25,22 @@ namespace reports {
 class ScoreChart : public QWidget {
     Q_OBJECT
 public:
-    ScoreChart(const store::ScoreDistribution& distribution, const QString& source, QWidget* parent);
+    // `source` is the window the scores come from, `covers` what they are (the student, class or
+    // department searched, the summary's dates), both shown with the chart and on paper.
+    ScoreChart(const store::ScoreDistribution& distribution, const QString& source, const QString& covers, QWidget* parent);
 
     // Computes the distribution of the score rows behind `statement` (by the database) and shows
     // it; a chart this window opened before is replaced. Throws DbError.
-    static ScoreChart* open(QWidget* parent, store::Connection& connection, const QString& statement);
+    static ScoreChart* open(QWidget* parent, store::Connection& connection, const QString& statement, const QString& covers);
+
+    // The value axis: its top and its number of ticks, every tick a whole number of scores, with
+    // room above the highest bar (`most` scores) for its text.
+    struct Axis {
+        qint64 top;
+        int ticks;
+    };
+    static Axis countAxis(qint64 most);
+    const QString& covers() const { return m_covers; }
 
     const store::ScoreDistribution& distribution() const { return m_distribution; }
     // The text on each bar: "count (share%)".
@@ -52,6 +63,7 @@ private:
 
     store::ScoreDistribution m_distribution;
     QString m_source;
+    QString m_covers;
     QWidget* m_content;
     QChart* m_chart;
     QChartView* m_view;

@@ -12,6 +12,7 @@
 #include "shell/SearchFrame.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
+#include "store/NewRows.h"
 #include "store/Sql.h"
 #include "store/Value.h"
 #include "store/ui/DataCombo.h"
@@ -47,15 +48,6 @@ const QString kAllClasses = QStringLiteral("select * from 班级代码表");
 const QString kNotFound = QStringLiteral("没有有效记录!");
 
 QString trimmedField(DataControl* rs, const QString& name) { return store::displayText(rs->field(name)).trimmed(); }
-
-// A course's credits as a score row stores them: a 16-bit whole number, halves to the even one
-// (2.5 -> 2, 3.5 -> 4). A course without credits cannot be converted.
-qint16 wholeCredits(const QVariant& credits)
-{
-    if (credits.isNull())
-        throw DbError(QStringLiteral("无效使用 Null"));
-    return qint16(Sql::literal(credits, store::ColumnType::SmallInt).toInt());
-}
 
 } // namespace
 
@@ -206,6 +198,7 @@ void frmchenggl::Form_Load()
         rs->setRecordSource(statement);
         rs->refresh();
     }
+    m_covers = QStringLiteral("全部成绩");
 }
 
 void frmchenggl::Form_Activate()
@@ -261,18 +254,23 @@ void frmchenggl::cmdFind_Click()
     // A score being added is abandoned first: the rows it would be added among are replaced.
     abandonAdd();
     try {
-        if (famCx->optXh->isChecked())
+        if (famCx->optXh->isChecked()) {
+            m_covers = QStringLiteral("学号 ") + famCx->txtXh->text().trimmed();
             findByNumber();
-        else if (famCx->optXm->isChecked())
+        } else if (famCx->optXm->isChecked()) {
+            m_covers = QStringLiteral("姓名 ") + famCx->txtXm->text().trimmed();
             findByName();
-        else if (famCx->optXy->isChecked())
+        } else if (famCx->optXy->isChecked()) {
+            m_covers = QStringLiteral("院系 ") + famCx->dcbYx->text().trimmed();
             findByCode(rs_Yxd, famCx->dcbYx, QStringLiteral("select * from 院系代码表 where 全称="), QStringLiteral("学院编码"),
                 QStringLiteral("select * from 学生成绩表  where 院系号="), kAllDepartments);
-        else if (famCx->optBj->isChecked())
+        } else if (famCx->optBj->isChecked()) {
+            m_covers = QStringLiteral("班级 ") + famCx->dcbBj->text().trimmed();
             findByCode(rs_Bjd, famCx->dcbBj, QStringLiteral("select * from 班级代码表 where 全称="), QStringLiteral("班级代码"),
                 QStringLiteral("select * from 学生成绩表  where 班级号="), kAllClasses);
-        else
+        } else {
             throw DbError(kNotFound); // no criterion chosen
+        }
     } catch (const DbError& error) {
         searchFailed(error);
     }
@@ -341,6 +339,7 @@ void frmchenggl::searchFailed(const DbError& error)
     famCx->txtXm->clear();
     famCx->txtXm->setFocus();
     rs_Kj->setRecordSource(QStringLiteral("select * from 学生成绩表  where 学号=") + Sql::quote(QString()));
+    m_covers = QStringLiteral("没有查询结果");
     rs_Kj->refreshAfter(error);
 }
 
@@ -448,7 +447,7 @@ void frmchenggl::saveAdd()
     rs_Km->setRecordSource(QStringLiteral("select * from 学生课程表 where 课程名=") + Sql::quote(course.trimmed()));
     rs_Km->refresh();
     m_courseNumber = store::displayText(rs_Km->field(QStringLiteral("课程号")));
-    m_credits = wholeCredits(rs_Km->field(QStringLiteral("学分")));
+    m_credits = store::NewRows::scoreCredits(rs_Km->field(QStringLiteral("学分")));
     m_departmentCode = rs_Xinf->field(QStringLiteral("所在院系编号"));
     m_classCode = rs_Xinf->field(QStringLiteral("所在班级编号"));
 
@@ -545,7 +544,7 @@ void frmchenggl::leaveAdding()
 // ---- the score distribution -------------------------------------------------------------------
 
 // The scores the grid holds, counted by the database from the grid's statement.
-void frmchenggl::cmdFbt_Click() { reports::ScoreChart::open(this, rs_Kj->connection(), rs_Kj->recordSource()); }
+void frmchenggl::cmdFbt_Click() { reports::ScoreChart::open(this, rs_Kj->connection(), rs_Kj->recordSource(), m_covers); }
 
 void frmchenggl::mnuXgjl_Click()
 {

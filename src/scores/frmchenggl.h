@@ -106,6 +106,7 @@ private:
     platform::StatusPanels* stb;
 
     QString m_searchKey;      // the number or code the last search by name, department or class found
+    QString m_covers;         // what the grid's scores are: all, or the student, class or department searched
     QVariant m_departmentCode; // the student's codes, looked up by the save of an add
     QVariant m_classCode;
     QString m_courseNumber;   // the course's number and credits, looked up by the save of an add

@@ -153,6 +153,7 @@ void frmchz::Form_Load()
         rs->setRecordSource(statement);
         rs->refresh();
     }
+    m_covers = QStringLiteral("全部成绩");
 }
 
 void frmchz::Form_Activate()
@@ -231,8 +232,16 @@ void frmchz::cmdHz_Click()
             + QStringLiteral(" and a.考试时间  between ") + from + QStringLiteral(" and ") + to
             + QStringLiteral("group by a.学号,c.姓名,b.全称 ");
 
+    QStringList covers;
+    if (byNumber)
+        covers << QStringLiteral("学号 ") + txtXh->text().trimmed();
+    if (byClass)
+        covers << QStringLiteral("班级 ") + dcbClass->text().trimmed();
+    covers << QStringLiteral("考试时间 %1 至 %2").arg(Sql::dateText(dpkFd->value()), Sql::dateText(dpkTd->value()));
+
     WaitCursor wait;
     rs_Cj->setRecordSource(statement);
+    m_covers = covers.join(QStringLiteral("，"));
     rs_Cj->refresh();
     if (byClass)
         rereadClasses();
@@ -249,4 +258,4 @@ void frmchz::cmdHz_Click()
 
 // The scores behind the grid's rows: the score rows the current summary (or the opening list)
 // groups, counted by the database.
-void frmchz::cmdFbt_Click() { reports::ScoreChart::open(this, rs_Cj->connection(), rs_Cj->recordSource()); }
+void frmchz::cmdFbt_Click() { reports::ScoreChart::open(this, rs_Cj->connection(), rs_Cj->recordSource(), m_covers); }

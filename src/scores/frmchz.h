@@ -66,4 +66,6 @@ private:
     QPushButton* cmdFbt;
 
     platform::StatusPanels* stb;
+
+    QString m_covers; // what the grid's rows are: all scores, or the summary's student, class and dates
 };

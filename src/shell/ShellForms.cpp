@@ -4,6 +4,7 @@
 #include "frmCload.h"
 #include "frmLoad.h"
 #include "frmStudent.h"
+#include "frmXxsz.h"
 #include "frmmain.h"
 #include "frmsload.h"
 
@@ -17,4 +18,5 @@ void registerShellForms()
     platform::Forms::add<frmsload>(QStringLiteral("学生登陆窗体.htm"));
     platform::Forms::add<frmStudent>(QStringLiteral("学生登陆窗体.htm#frmStudent"));
     platform::Forms::add<frmAbout>(QStringLiteral("关于窗体.htm"));
+    platform::Forms::add<frmXxsz>(QStringLiteral("主窗体.htm#frmXxsz"));
 }

@@ -1,6 +1,8 @@
 #include "frmmain.h"
 
 #include "BasVal.h"
+#include "DailyCopy.h"
+#include "DatabaseBackup.h"
 
 #include "platform/Forms.h"
 #include "platform/HelpViewer.h"
@@ -49,10 +51,15 @@ frmmain::frmmain()
     inf->setObjectName(QStringLiteral("inf"));
     on(menuItem(inf, "infgl", QStringLiteral("学生信息管理窗口"), QKeySequence(QStringLiteral("Ctrl+C")), "frmsinfgl"),
         &QAction::triggered, &frmmain::infgl_Click);
+    // Importing asks for the file first, then opens the import window as a work window.
+    on(menuItem(inf, "infdr", QStringLiteral("导入学生信息…"), QKeySequence(), "frmDaoru"), &QAction::triggered,
+        &frmmain::infdr_Click);
     QMenu* che = menuBar()->addMenu(QStringLiteral("学生成绩管理(&C)"));
     che->setObjectName(QStringLiteral("che"));
     on(menuItem(che, "chegl", QStringLiteral("学生成绩管理窗口"), QKeySequence(QStringLiteral("Ctrl+D")), "frmchenggl"),
         &QAction::triggered, &frmmain::chegl_Click);
+    on(menuItem(che, "chedr", QStringLiteral("导入成绩…"), QKeySequence(), "frmDaoru"), &QAction::triggered,
+        &frmmain::chedr_Click);
     QMenu* jf = menuBar()->addMenu(QStringLiteral("学生奖罚管理(&J)"));
     jf->setObjectName(QStringLiteral("jf"));
     on(menuItem(jf, "jfj", QStringLiteral("学生奖励窗口"), QKeySequence(QStringLiteral("Ctrl+H")), "frmaward"),
@@ -71,6 +78,14 @@ frmmain::frmmain()
     on(syss, &QAction::triggered, &frmmain::syss_Click);
     sysczjl = menuItem(sys, "sysczjl", QStringLiteral("操作记录"), QKeySequence(), "frmczjl");
     on(sysczjl, &QAction::triggered, &frmmain::sysczjl_Click);
+    sysx = menuItem(sys, "sysx", QStringLiteral("学校信息设置"), QKeySequence(), "frmXxsz");
+    on(sysx, &QAction::triggered, &frmmain::sysx_Click);
+    // Copies of the records and putting one back, for a 系统管理员.
+    sys->addSeparator();
+    sysbf = menuItem(sys, "sysbf", QStringLiteral("备份数据库…"), QKeySequence(), QString());
+    on(sysbf, &QAction::triggered, &frmmain::sysbf_Click);
+    syshf = menuItem(sys, "syshf", QStringLiteral("恢复数据库…"), QKeySequence(), QString());
+    on(syshf, &QAction::triggered, &frmmain::syshf_Click);
     // "关于&A)" has no opening bracket; A is its access key.
     QMenu* about = menuBar()->addMenu(QStringLiteral("关于&A)"));
     about->setObjectName(QStringLiteral("about"));
@@ -154,9 +169,15 @@ QAction* frmmain::menuItem(QMenu* menu, const char* name, const QString& text, c
 void frmmain::Form_Load()
 {
     m_helpFile = platform::HelpViewer::helpFile(); // beside the program, else where it is installed
-    syss->setEnabled(BasVal::UserStyle == QStringLiteral("系统管理员") && platform::Forms::isAvailable("frmGly"));
+    const bool administrator = BasVal::UserStyle == QStringLiteral("系统管理员");
+    syss->setEnabled(administrator && platform::Forms::isAvailable("frmGly"));
+    sysx->setEnabled(administrator && platform::Forms::isAvailable("frmXxsz"));
+    sysbf->setEnabled(administrator);
+    syshf->setEnabled(administrator);
+    if (administrator)
+        DailyCopy::tell(); // a failed copy of the day, once
     // Who changed what is for system administrators only, as the accounts are.
-    sysczjl->setEnabled(BasVal::UserStyle == QStringLiteral("系统管理员") && platform::Forms::isAvailable("frmczjl"));
+    sysczjl->setEnabled(administrator && platform::Forms::isAvailable("frmczjl"));
     Timer1->start();
     Timer1_Timer();
 }
@@ -170,6 +191,8 @@ void frmmain::openWorkWindow(const QString& name)
 
 void frmmain::infgl_Click() { openWorkWindow(QStringLiteral("frmsinfgl")); }
 void frmmain::chegl_Click() { openWorkWindow(QStringLiteral("frmchenggl")); }
+void frmmain::infdr_Click() { openWorkWindow(QStringLiteral("frmDaoru/students")); }
+void frmmain::chedr_Click() { openWorkWindow(QStringLiteral("frmDaoru/scores")); }
 void frmmain::jfj_Click() { openWorkWindow(QStringLiteral("frmaward")); }
 void frmmain::jff_Click() { openWorkWindow(QStringLiteral("frmchufa")); }
 void frmmain::xjgl_Click() { openWorkWindow(QStringLiteral("frmXjgl")); }
@@ -185,6 +208,25 @@ void frmmain::sysczjl_Click()
 {
     if (sysczjl->isEnabled())
         openWorkWindow(QStringLiteral("frmczjl"));
+}
+
+// The school's settings, for system administrators as the account administration is.
+void frmmain::sysx_Click()
+{
+    if (sysx->isEnabled())
+        openWorkWindow(QStringLiteral("frmXxsz"));
+}
+
+void frmmain::sysbf_Click()
+{
+    if (sysbf->isEnabled())
+        DatabaseBackup::backup(this);
+}
+
+void frmmain::syshf_Click()
+{
+    if (syshf->isEnabled())
+        DatabaseBackup::restore(this);
 }
 
 void frmmain::tbrOpe_ButtonClick(int index)

@@ -23,12 +23,17 @@ public:
     void Form_Load() override;
     void infgl_Click();
     void chegl_Click();
+    void infdr_Click();
+    void chedr_Click();
     void jfj_Click();
     void jff_Click();
     void xjgl_Click();
     void sysp_Click();
     void syss_Click();
     void sysczjl_Click();
+    void sysx_Click();
+    void sysbf_Click();
+    void syshf_Click();
     void help_Click();
     void aboutv_Click();
     void tbrOpe_ButtonClick(int index);
@@ -50,5 +55,8 @@ private:
     QTimer* Timer1;
     QAction* syss;
     QAction* sysczjl;
+    QAction* sysx;
+    QAction* sysbf;
+    QAction* syshf;
     QString m_helpFile;
 };

@@ -177,8 +177,18 @@ Connection::Target Connection::resolve(const QString& connectionString)
     return target;
 }
 
-Connection::Connection(const QString& connectionString)
+QString Connection::setting(const QString& connectionString, const QString& key)
+{
+    const auto attrs = attributes(connectionString);
+    const QString given = attrs.value(key.toUpper());
+    if (!given.isEmpty() || !attrs.contains("DSN"))
+        return given;
+    return profileString(attrs.value("DSN"), key, "odbc.ini");
+}
+
+Connection::Connection(const QString& connectionString, SessionOptions options)
     : m_connectionString(connectionString)
+    , m_options(options)
 {
     static QAtomicInt serial;
     m_name = QStringLiteral("orlenta-%1").arg(serial.fetchAndAddRelaxed(1));
@@ -217,6 +227,10 @@ void Connection::open()
             throw DbError(QStringLiteral("数据源未指定数据库文件: %1").arg(m_connectionString));
         m_engine = Engine::SQLite;
         m_sqliteFile = target.sqliteFile;
+        // SQLite makes an empty database of a name it does not find: a mistyped path would
+        // leave one behind and then report that it has no tables.
+        if (!m_options.createMissingFile && !QFileInfo::exists(target.sqliteFile))
+            throw DbError(QStringLiteral("数据库文件“%1”不存在。").arg(target.sqliteFile));
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(target.sqliteFile);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(sqliteBusyMs()));
@@ -250,7 +264,7 @@ void Connection::open()
     if (m_engine == Engine::PostgreSQL) {
         // Quotes are the only escape inside a literal, whatever the server's default.
         exec(QStringLiteral("SET standard_conforming_strings = on"));
-        exec(QStringLiteral("SET statement_timeout = '30s'"));
+        exec(QStringLiteral("SET statement_timeout = '%1s'").arg(m_options.statementTimeoutSeconds));
     }
 }
 

@@ -13,6 +13,15 @@
 
 namespace store {
 
+// How a session is opened. The program's sessions take the defaults; orlenta-db opens its own.
+struct SessionOptions {
+    // A SQLite data source whose file is missing: created (for a tool that makes a database), or
+    // refused, so that a mistyped path leaves no empty database file behind.
+    bool createMissingFile = false;
+    // The server cancels a statement that runs longer (PostgreSQL); 0 is no limit, for bulk work.
+    int statementTimeoutSeconds = 30;
+};
+
 // One session with the database named by an ODBC connection string ("DSN=Orlenta").
 //
 // The data source decides the engine. A data source on the SQLite3 ODBC driver is opened with
@@ -35,7 +44,7 @@ namespace store {
 // that reads before it writes waits for another writer instead of failing at once.
 class Connection {
 public:
-    explicit Connection(const QString& connectionString = QStringLiteral("DSN=Orlenta"));
+    explicit Connection(const QString& connectionString = QStringLiteral("DSN=Orlenta"), SessionOptions options = {});
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -100,6 +109,9 @@ public:
         QString odbcConnectionString; // as Qt's ODBC driver wants it
     };
     static Target resolve(const QString& connectionString);
+    // One setting of the data source ("Servername", "Database"...): from the connection string
+    // itself, else from the odbc.ini section of the data source it names; empty when neither has it.
+    static QString setting(const QString& connectionString, const QString& key);
 
 private:
     enum class Kind { Read, Write };
@@ -114,6 +126,7 @@ private:
     bool selectDirectly(const QString& statement, Rows& out);
 
     QString m_connectionString;
+    SessionOptions m_options;
     QString m_name;
     QString m_sqliteFile;
     Engine m_engine = Engine::SQLite;

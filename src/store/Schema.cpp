@@ -58,6 +58,8 @@ QVector<Table> describeTables()
                 { "操作", T::Text }, { "表名", T::Text }, { "键", T::Text }, { "学号", T::Text }, { "字段", T::Text },
                 { "原值", T::Text }, { "新值", T::Text } },
             "编号", true, {}, { { "时间" }, { "用户", "编号" }, { "表名", "键" }, { "学号" } } },
+        // One row (编号 1): what every workstation prints on a transcript.
+        { "系统设置表", { { "编号", T::SmallInt, true }, { "学校名称", T::Text }, { "签发单位", T::Text } }, "编号", false, {}, {} },
     };
 }
 

@@ -1,5 +1,6 @@
 #include "Setup.h"
 
+#include "BatchInsert.h"
 #include "ChangeLog.h"
 #include "Connection.h"
 #include "DbError.h"
@@ -11,7 +12,6 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QStringList>
-#include <exception>
 #include <random>
 
 namespace store {
@@ -56,46 +56,13 @@ const QStringList kProvinces { "北京", "天津", "河北", "山西", "内蒙�
     "福建", "江西", "山东", "河南", "湖北", "湖南", "广东", "广西", "海南", "重庆", "四川", "贵州", "云南", "陕西", "甘肃" };
 const QStringList kStreets { "人民路", "解放路", "中山路", "建设路", "文化路", "学府路", "长江路", "和平街", "新华路", "胜利街" };
 
-// Rows are written in batches of many VALUES tuples: one statement per few hundred rows.
-class BatchInsert {
-public:
-    BatchInsert(Connection& db, const QString& table, const QStringList& columns)
-        : m_db(db)
-        , m_prefix(QString("INSERT INTO %1 (%2) VALUES ").arg(table, columns.join(", ")))
-    {
-        const Table* t = Schema::table(table);
-        for (const QString& c : columns)
-            m_types << t->column(c)->type;
-    }
-    ~BatchInsert() noexcept(false)
-    {
-        if (std::uncaught_exceptions() == 0)
-            flush();
-    }
-
-    void add(const QVector<QVariant>& values)
-    {
-        QStringList parts;
-        for (int i = 0; i < values.size(); ++i)
-            parts << Sql::literal(values[i], m_types[i]);
-        m_rows << '(' + parts.join(", ") + ')';
-        if (m_rows.size() >= 500)
-            flush();
-    }
-    void flush()
-    {
-        if (m_rows.isEmpty())
-            return;
-        m_db.execute(m_prefix + m_rows.join(", "));
-        m_rows.clear();
-    }
-
-private:
-    Connection& m_db;
-    QString m_prefix;
-    QVector<ColumnType> m_types;
-    QStringList m_rows;
-};
+// The settings row, with the office that issues transcripts; the school's name is set in the
+// program (系统管理 > 学校信息设置).
+void insertSettings(Connection& db)
+{
+    BatchInsert settings(db, "系统设置表", { "编号", "学校名称", "签发单位" });
+    settings.add({ 1, QVariant(), "教务处" });
+}
 
 void insertCodes(Connection& db, const QString& table, const QString& codeColumn, const QStringList& names)
 {
@@ -173,10 +140,12 @@ void Setup::init(Connection& db)
         BatchInsert accounts(db, "管理员身份认证表", { "name", "pwd", "style" });
         accounts.add({ "admin", wellKnownHash("admin"), "系统管理员" });
     }
+    insertSettings(db);
     recordBulk(db, QStringLiteral("初始化"),
         { { "院系代码表", int(kDepartments.size()) }, { "学籍变更代码表", int(kStatuses.size()) },
             { "奖励等级代码表", int(kAwards.size()) }, { "处罚等级代码表", int(kPunishments.size()) },
-            { "班级代码表", count(db, "班级代码表") }, { "全表名", int(kTables.size()) }, { "管理员身份认证表", 1 } });
+            { "班级代码表", count(db, "班级代码表") }, { "全表名", int(kTables.size()) }, { "管理员身份认证表", 1 },
+            { "系统设置表", 1 } });
     transaction.commit();
 }
 
@@ -196,6 +165,26 @@ QStringList Setup::addMissingTables(Connection& db)
             db.execute(statement);
         transaction.commit();
         added << table.name;
+    }
+    return added;
+}
+
+void Setup::addMissingIndexes(Connection& db)
+{
+    static const QString create = QStringLiteral("CREATE INDEX ");
+    for (const QString& statement : Schema::createStatements(db.engine()))
+        if (statement.startsWith(create))
+            db.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS ") + statement.mid(create.size()));
+}
+
+QStringList Setup::addMissing(Connection& db)
+{
+    const QStringList added = addMissingTables(db);
+    addMissingIndexes(db);
+    if (count(db, "系统设置表") == 0) {
+        Transaction transaction(db);
+        insertSettings(db);
+        transaction.commit();
     }
     return added;
 }
@@ -223,15 +212,10 @@ void Setup::grantAppRole(Connection& db, const QString& role)
     }
     db.execute(QStringLiteral("REVOKE CREATE ON SCHEMA public FROM %1").arg(name));
     db.execute(QStringLiteral("GRANT USAGE ON SCHEMA public TO %1").arg(name));
+    // Reading where the numbering stands lets orlenta-db backup run pg_dump on the workstations'
+    // own data source; it changes nothing.
+    db.execute(QStringLiteral("GRANT SELECT ON ALL SEQUENCES IN SCHEMA public TO %1").arg(name));
     transaction.commit();
-}
-
-void Setup::addMissingIndexes(Connection& db)
-{
-    static const QString create = QStringLiteral("CREATE INDEX ");
-    for (const QString& statement : Schema::createStatements(db.engine()))
-        if (statement.startsWith(create))
-            db.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS ") + statement.mid(create.size()));
 }
 
 void Setup::fillDemo(Connection& db, int students, const std::function<void(const QString&)>& say)

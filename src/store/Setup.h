@@ -23,6 +23,8 @@ public:
     static QStringList addMissingTables(Connection& connection);
     // The indexes of the schema that a database made by an older version lacks.
     static void addMissingIndexes(Connection& connection);
+    // Both of the above, and the settings row an older database lacks; answers the tables added.
+    static QStringList addMissing(Connection& connection);
 
     // PostgreSQL: lets the role `role` (made, able to sign in, when it does not exist) do what the
     // program does and no more: read and write the rows of the working tables, read the list of

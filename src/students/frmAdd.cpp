@@ -9,6 +9,7 @@
 #include "store/Connection.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
+#include "store/NewRows.h"
 #include "store/ui/DataCombo.h"
 #include "store/ui/DatePicker.h"
 #include "store/ui/Makers.h"
@@ -212,7 +213,7 @@ void frmAdd::cmdSave_Click()
             return;
         }
         rs_Sinf->setField(QStringLiteral("性别"), cbsex->currentText());
-        rs_Sinf->setField(QStringLiteral("密码"), number);
+        rs_Sinf->setField(QStringLiteral("密码"), store::NewRows::firstPassword(number));
         rs_Sinf->setField(QStringLiteral("出生日期"), dpkBarth->value());
         rs_Sinf->setField(QStringLiteral("籍贯"), txtJg->text().trimmed());
         rs_Sinf->setField(QStringLiteral("联系电话"), txtPhone->text().trimmed());
@@ -240,19 +241,14 @@ void frmAdd::cmdSave_Click()
             store::Transaction transaction(rs_Sinf->connection());
             rs_Sinf->update();
             rs_Sinf->refresh();
-            for (DataControl* rs : { owner->rs_chufa, owner->rs_award }) {
-                rs->setField(QStringLiteral("学号"), number);
-                rs->setField(QStringLiteral("级别代码"), 0);
-                rs->update();
-                rs->refresh();
+            DataControl* const rows[] = { owner->rs_chufa, owner->rs_award, owner->rs_chengji };
+            const auto placeholders = store::NewRows::placeholders(number, QDate::currentDate());
+            for (int i = 0; i < placeholders.size(); ++i) {
+                for (int c = 0; c < placeholders[i].columns.size(); ++c)
+                    rows[i]->setField(placeholders[i].columns[c], placeholders[i].values[c]);
+                rows[i]->update();
+                rows[i]->refresh();
             }
-            DataControl* scores = owner->rs_chengji;
-            scores->setField(QStringLiteral("学号"), number);
-            scores->setField(QStringLiteral("课程名"), 0);
-            scores->setField(QStringLiteral("成绩"), 0);
-            scores->setField(QStringLiteral("考试时间"), QDate::currentDate());
-            scores->update();
-            scores->refresh();
             transaction.commit();
             writing = false;
         }

@@ -25,9 +25,8 @@ int init(const QStringList& args, Connection* db)
             print("数据库中已有 Orlenta 的表，未做改动。");
             return Refused;
         }
-        for (const QString& table : Setup::addMissingTables(*db))
+        for (const QString& table : Setup::addMissing(*db))
             print(QString("已添加表 %1。").arg(table));
-        Setup::addMissingIndexes(*db);
     } else {
         Setup::init(*db);
         print(QString("已建立数据库 (%1 ms)。首个系统管理员: admin, 密码 admin").arg(clock.elapsed()));
@@ -49,8 +48,15 @@ int demo(const QStringList& args, Connection* db)
         return Usage;
     if (!Setup::hasSchema(*db))
         Setup::init(*db);
-    if (args.contains("--if-empty") && Setup::count(*db, "学生个人信息表") > 0)
-        return Ok;
+    // Run twice by mistake, it would double the school: more students are added only when asked.
+    if (const int present = Setup::count(*db, "学生个人信息表"); present > 0) {
+        if (args.contains("--if-empty"))
+            return Ok;
+        if (!args.contains("--force")) {
+            printError(QString("数据库中已有 %1 名学生，未做改动。要再添加 %2 名演示学生，请加上 --force。").arg(present).arg(students));
+            return Refused;
+        }
+    }
     Setup::fillDemo(*db, students, print);
     print(QString("完成 (%1 s)。").arg(clock.elapsed() / 1000.0, 0, 'f', 1));
     return Ok;
@@ -69,8 +75,8 @@ int status(const QStringList&, Connection* db)
 
 } // namespace
 
-const Command initCommand { "init", "init [--if-missing] [--app-role NAME]", &init };
-const Command demoCommand { "demo", "demo --students N [--if-empty]", &demo };
+const Command initCommand { "init", "init [--if-missing] [--app-role NAME]", &init, true, true };
+const Command demoCommand { "demo", "demo --students N [--if-empty | --force]", &demo, true, true };
 const Command statusCommand { "status", "status", &status };
 
 } // namespace tools

@@ -21,6 +21,9 @@ const Command* const commands[] = {
     &demoCommand,
     &statusCommand,
     &hashPasswordsCommand,
+    &backupCommand,
+    &restoreCommand,
+    &importCommand,
 };
 
 QString usageText()
@@ -62,8 +65,11 @@ int main(int argc, char** argv)
     try {
         std::optional<store::Connection> db;
         if (command->connects)
-            db.emplace();
+            db.emplace(QStringLiteral("DSN=Orlenta"),
+                store::SessionOptions { .createMissingFile = command->createsDatabase, .statementTimeoutSeconds = 0 });
         const int status = command->run(args.mid(1), db ? &*db : nullptr);
+        if (status < 0)
+            return -status; // told by the command itself
         if (status == Usage)
             printError(usageText().trimmed());
         return status;

@@ -2,6 +2,7 @@
 #include "support/Gui.h"
 #include "support/TestDb.h"
 
+#include "platform/FileDialog.h"
 #include "platform/Forms.h"
 #include "platform/HelpViewer.h"
 #include "platform/HelpWindow.h"
@@ -16,6 +17,12 @@
 #include "store/ui/DataGrid.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QTimer>
+#include <memory>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -27,6 +34,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -128,6 +136,7 @@ private Q_SLOTS:
     void f1OpensTheWindowsPage();
     void everyWindowHasAHelpPage();
     void helpFileBesideTheProgramFirst();
+    void qtsOwnDialogsSpeakChinese();
     void messageBoxIconsAreSharp();
     void screens();
 };
@@ -265,7 +274,7 @@ void tst_look::everyWindowOpensWithinTheScreen()
 
 void tst_look::smallDialogsHaveAFixedSize()
 {
-    for (const char* name : { "frmCload", "frmLoad", "frmsload", "frmAbout" }) {
+    for (const char* name : { "frmCload", "frmLoad", "frmsload", "frmAbout", "frmXxsz" }) {
         platform::Form* w = open(QString::fromLatin1(name));
         QVERIFY2(w->minimumSize() == w->maximumSize(), name);
         QCOMPARE(w->size(), w->minimumSize());
@@ -361,6 +370,22 @@ void tst_look::helpPagesShowTheirStyle()
     platform::Form* main = open(QStringLiteral("frmmain"));
     platform::HelpViewer::displayTopic(main, platform::HelpViewer::helpFile(), QStringLiteral("用户登录窗体.htm"));
     QTextDocument* page = platform::HelpViewer::window()->browser()->document();
+    // Every page links the style sheet so that the viewer applies it (it loads a link only with
+    // its type), and shows its heading in the help's blue.
+    const QStringList pages = QDir(QStringLiteral(":/help")).entryList({ QStringLiteral("*.htm") });
+    QVERIFY(pages.size() >= 16);
+    for (const QString& name : pages) {
+        QFile file(QStringLiteral(":/help/") + name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY2(QString::fromUtf8(file.readAll()).contains(QStringLiteral("<link rel=\"stylesheet\" type=\"text/css\" href=\"help.css\">")),
+            qPrintable(name));
+        platform::HelpViewer::window()->showPage(name);
+        QCOMPARE(shownPage(), name);
+        QVERIFY2(page->begin().charFormat().foreground().color() == QColor(0x3b, 0x5b, 0xa9), qPrintable(name));
+    }
+    platform::HelpViewer::window()->showPage(QStringLiteral("数据源设置.htm"));
+    Gui::snapshot(platform::HelpViewer::window(), QStringLiteral("help-datasource"));
+    platform::HelpViewer::window()->showPage(QStringLiteral("用户登录窗体.htm"));
     // The heading in the help's blue, the keys on their badges: the style sheet is applied.
     const QTextBlock heading = page->begin();
     QCOMPARE(heading.text(), QStringLiteral("登陆本系统"));
@@ -390,6 +415,10 @@ void tst_look::helpBackForwardAndContents()
     QCOMPARE(contents->item(0)->text(), QStringLiteral("目录"));
     QCOMPARE(contents->currentItem()->text(), QStringLiteral("登陆与身份选择"));
     QVERIFY(!back->isEnabled());
+    // Every topic shows whole, the longest too.
+    for (int i = 0; i < contents->count(); ++i)
+        QVERIFY2(contents->viewport()->width() >= contents->sizeHintForIndex(contents->model()->index(i, 0)).width(),
+            qPrintable(contents->item(i)->text()));
 
     const QList<QListWidgetItem*> found = contents->findItems(QStringLiteral("学生成绩管理"), Qt::MatchExactly);
     QCOMPARE(found.size(), 1);
@@ -468,13 +497,73 @@ void tst_look::helpFileBesideTheProgramFirst()
     };
     const QString beside = bin + QStringLiteral("/MyHelp.chm");
     const QString installed = data + QStringLiteral("/MyHelp.chm");
-    QCOMPARE(platform::HelpViewer::locateHelpFile(bin), beside); // neither: the one beside is named
+    // The installed data folder is the test's own: whatever this machine has installed plays no part.
+    const QString elsewhere = root.filePath(QStringLiteral("opt/orlenta"));
+    QCOMPARE(platform::HelpViewer::locateHelpFile(bin, elsewhere), beside); // neither: the one beside is named
     QVERIFY(touch(installed));
-    QCOMPARE(platform::HelpViewer::locateHelpFile(bin), installed);
+    QCOMPARE(platform::HelpViewer::locateHelpFile(bin, elsewhere), installed); // found from the program's folder
+    QVERIFY(QDir().mkpath(elsewhere) && touch(elsewhere + QStringLiteral("/MyHelp.chm")));
+    QCOMPARE(platform::HelpViewer::locateHelpFile(bin, elsewhere), installed);
+    QVERIFY(QFile::remove(installed));
+    QCOMPARE(platform::HelpViewer::locateHelpFile(bin, elsewhere), elsewhere + QStringLiteral("/MyHelp.chm"));
     QVERIFY(touch(beside));
-    QCOMPARE(platform::HelpViewer::locateHelpFile(bin), beside);
+    QCOMPARE(platform::HelpViewer::locateHelpFile(bin, elsewhere), beside);
     // The program's own folder has its help file beside it.
     QCOMPARE(platform::HelpViewer::helpFile(), QCoreApplication::applicationDirPath() + QStringLiteral("/MyHelp.chm"));
+}
+
+void tst_look::qtsOwnDialogsSpeakChinese()
+{
+    // What Qt itself shows: no English word of its own remains.
+    const QRegularExpression english(QStringLiteral("[A-Za-z]{3,}"));
+    auto texts = [](QWidget* widget) {
+        QStringList out;
+        for (QLabel* label : widget->findChildren<QLabel*>())
+            if (label->isVisibleTo(widget) && !label->text().isEmpty())
+                out << label->text();
+        for (QAbstractButton* button : widget->findChildren<QAbstractButton*>())
+            if (button->isVisibleTo(widget) && !button->text().isEmpty())
+                out << button->text();
+        return out;
+    };
+
+    // The export's save dialog, as it really opens.
+    platform::Form* w = open(QStringLiteral("frmLoad"));
+    QStringList dialogTexts;
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            dialogTexts = texts(dialog);
+            dialog->reject();
+        }
+    });
+    // The dialog records its folders in the user's Qt settings: here in the test's own folder.
+    QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+    platform::FileDialog::setScripted(false);
+    const QString chosen = platform::FileDialog::saveFileName(w, QStringLiteral("导出为 CSV 文件"), dir.filePath(QStringLiteral("a.csv")),
+        QStringLiteral("CSV 文件 (*.csv)"), QStringLiteral("csv"));
+    platform::FileDialog::setScripted(true);
+    QVERIFY(chosen.isEmpty());
+    QVERIFY(!dialogTexts.isEmpty());
+    QVERIFY2(dialogTexts.filter(english).isEmpty(), qPrintable(dialogTexts.join(u'|')));
+    QVERIFY2(!dialogTexts.filter(QStringLiteral("保存")).isEmpty(), qPrintable(dialogTexts.join(u'|')));
+    QVERIFY(!dialogTexts.filter(QStringLiteral("取消")).isEmpty());
+
+    // A text box's context menu.
+    QLineEdit* box = c<QLineEdit>(w, "txtname");
+    QVERIFY(box);
+    std::unique_ptr<QMenu> menu(box->createStandardContextMenu());
+    QStringList entries;
+    for (QAction* action : menu->actions())
+        if (!action->isSeparator())
+            entries << action->text().section(u'\t', 0, 0); // without its shortcut
+    QVERIFY(entries.size() >= 5);
+    QVERIFY2(entries.filter(english).isEmpty(), qPrintable(entries.join(u'|')));
+    QVERIFY(!entries.filter(QStringLiteral("粘贴")).isEmpty());
+
+    // The calendar of a date picker names its months in Chinese.
+    QCOMPARE(QLocale().monthName(1), QStringLiteral("一月"));
 }
 
 void tst_look::messageBoxIconsAreSharp()

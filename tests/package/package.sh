@@ -24,7 +24,7 @@ echo "built $deb"
 
 # What the program needs at run time is declared.
 depends=$(dpkg-deb -f "$deb" Depends)
-for need in libqt6widgets6 libqt6sql6 libqt6sql6-odbc libqt6sql6-sqlite libqt6svg6 unixodbc libodbc2 \
+for need in libqt6widgets6 libqt6sql6 libqt6sql6-odbc libqt6sql6-sqlite libqt6svg6 qt6-translations-l10n unixodbc libodbc2 \
   libsqliteodbc odbc-postgresql fonts-wqy-microhei; do
   echo "$depends" | grep -Eq "(^|[ ,|])$need( |,|$)" || fail "Depends does not name $need: $depends"
 done
@@ -34,6 +34,10 @@ done
 command -v lintian >/dev/null || fail "lintian is not installed (scripts/deps.sh installs it)"
 lintian --fail-on error "$deb" 2>&1 | grep -v 'root privileges' || true
 lintian --fail-on error "$deb" >/dev/null 2>&1 || fail "lintian reports errors"
+# Built with the hardening Debian asks for.
+hardening=$(lintian --display-info --tags hardening-no-bindnow,hardening-no-fortify-functions,hardening-no-relro,hardening-no-pie \
+  "$deb" 2>/dev/null | grep -v 'root privileges' || true)
+[ -z "$hardening" ] || fail "lintian: $hardening"
 
 root=$(mktemp -d)
 pid=
@@ -45,7 +49,8 @@ trap cleanup EXIT
 dpkg-deb -x "$deb" "$root"
 for file in usr/bin/orlenta usr/bin/orlenta-db usr/share/orlenta/MyHelp.chm usr/share/applications/orlenta.desktop \
   usr/share/icons/hicolor/scalable/apps/orlenta.svg usr/share/man/man1/orlenta.1.gz usr/share/man/man1/orlenta-db.1.gz \
-  usr/share/doc/orlenta/copyright usr/share/doc/orlenta/changelog.gz; do
+  usr/share/doc/orlenta/copyright usr/share/doc/orlenta/changelog.gz usr/share/doc/orlenta/examples/odbc.ini.postgresql \
+  usr/share/doc/orlenta/examples/odbc.ini.sqlite; do
   [ -f "$root/$file" ] || fail "the package has no /$file"
 done
 grep -qx 'Name\[zh_CN\]=Orlenta 学生学籍管理系统' "$root/usr/share/applications/orlenta.desktop" \
@@ -57,6 +62,9 @@ zcat "$root/usr/share/man/man1/orlenta-db.1.gz" | grep -q '^\.SH COMMANDS' || fa
 status=0
 "$root/usr/bin/orlenta-db" >/dev/null 2>"$root/orlenta-db.err" || status=$?
 [ "$status" -eq 2 ] && grep -q '^usage: orlenta-db init' "$root/orlenta-db.err" || fail "orlenta-db ($status)"
+# Both programs say their version, without a database or a display.
+[ "$("$root/usr/bin/orlenta-db" --version)" = "orlenta-db $version" ] || fail "orlenta-db --version"
+[ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/orlenta" --version)" = "orlenta $version" ] || fail "orlenta --version"
 
 # The program, headless, says what it found and showed once it has started.
 log="$root/startup.log"

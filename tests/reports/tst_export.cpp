@@ -29,6 +29,7 @@
 #include <sys/stat.h>
 
 using platform::FileDialog;
+using store::GridExport;
 using store::Sql::quote;
 using namespace Controls;
 
@@ -291,6 +292,8 @@ private Q_SLOTS:
     void workbookHoldsEveryRowTyped();
     void workbookGoesOnOverSheets();
     void csvQuotesAndDefusesFormulas();
+    void passwordsAreNeverExported();
+    void csvLongerThanASpreadsheetAsksFirst();
     void deletedRowsAndOtherColumnsStayOut();
     void cancellingLeavesNoFile();
     void failureIsToldAndWindowStaysUsable();
@@ -499,7 +502,7 @@ void tst_export::csvQuotesAndDefusesFormulas()
     QCOMPARE(rows[0], (QStringList { QStringLiteral("学号"), QStringLiteral("课程名"), QStringLiteral("成绩"), QStringLiteral("院系号"),
                           QStringLiteral("班级号"), QStringLiteral("考试时间") }));
     QCOMPARE(rows[1], (QStringList { QStringLiteral("0012"), QStringLiteral("数据结构, 第二版"), QStringLiteral("85.5"),
-                          QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("2006-6-20") }));
+                          QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("2006-06-20") }));
     QCOMPARE(rows[2][1], QStringLiteral("他说\"好\""));
     QCOMPARE(rows[2][2], QStringLiteral("90"));
     QCOMPARE(rows[3][1], QStringLiteral("第一行\n第二行"));
@@ -508,9 +511,83 @@ void tst_export::csvQuotesAndDefusesFormulas()
     QCOMPARE(rows[5][1], QStringLiteral("'+1+2"));
     QCOMPARE(rows[6][1], QStringLiteral("'-3"));
     QCOMPARE(rows[7][1], QStringLiteral("'@SUM(1)"));
+    // Spreadsheets' import dialogs split on tabs and semicolons too: such a field is quoted.
+    QCOMPARE(platform::CsvWriter::field(QStringLiteral("数据结构;第二版")), QByteArray("\"数据结构;第二版\""));
+    QCOMPARE(platform::CsvWriter::field(QStringLiteral("a\tb")), QByteArray("\"a\tb\""));
+    // Dates in the form spreadsheets take for dates.
+    QCOMPARE(platform::CsvWriter::field(QDate(2006, 5, 9)), QByteArray("2006-05-09"));
     // Numbers are not texts: a negative number keeps its sign.
     QCOMPARE(platform::CsvWriter::field(-5), QByteArray("-5"));
     QCOMPARE(platform::CsvWriter::field(QVariant()), QByteArray());
+}
+
+void tst_export::passwordsAreNeverExported()
+{
+    addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    QTemporaryDir dir;
+    // The all-students grid shows 密码, the account grid pwd: neither leaves in a file.
+    const std::pair<const char*, const char*> grids[] = { { "frmallinf", "dgdInf" }, { "frmGly", "dtgGly" } };
+    for (const auto& [window, gridName] : grids) {
+        platform::Form* w = open(QString::fromLatin1(window));
+        store::DataGrid* g = grid(w, gridName);
+        QVERIFY(g);
+        const QString csv = dir.filePath(QString::fromLatin1(window) + QStringLiteral(".csv"));
+        exportVia(g, "mnuExportCsv", csv);
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QVector<QStringList> rows = parseCsv(QString::fromUtf8(f.readAll().mid(3)));
+        QVERIFY2(rows.size() >= 2, window);
+        QVERIFY2(!rows[0].contains(QStringLiteral("密码")) && !rows[0].contains(QStringLiteral("pwd")), qPrintable(rows[0].join(u',')));
+        QVERIFY2(rows[0].size() >= 2, window);
+        // Nor its values: every row as wide as the header.
+        for (const QStringList& row : rows)
+            QCOMPARE(row.size(), rows[0].size());
+        const QString xlsx = dir.filePath(QString::fromLatin1(window) + QStringLiteral(".xlsx"));
+        exportVia(g, "mnuExportXlsx", xlsx);
+        QStringList header;
+        const Sheet book = sheet(xlsx, 1);
+        for (const Cell& cell : book.rows[0])
+            header << cell.value;
+        QCOMPARE(header, rows[0]);
+        platform::Forms::discardAll();
+        Gui::settle();
+    }
+    QCOMPARE(GridExport::columns(grid(open(QStringLiteral("frmallinf")), "dgdInf")).size(), 12);
+}
+
+void tst_export::csvLongerThanASpreadsheetAsksFirst()
+{
+    manyScores(); // 120 rows
+    GridExport::setSpreadsheetRows(100);
+    platform::Form* w = open(QStringLiteral("frmchenggl"));
+    store::DataGrid* g = grid(w, "dgdChengji");
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("成绩.csv"));
+    // Told before anything is asked or written; No leaves it there.
+    Gui::answer(platform::MsgBox::Answer::No);
+    exportVia(g, "mnuExportCsv", file);
+    QCOMPARE(Gui::boxes().size(), 1);
+    QCOMPARE(Gui::boxes()[0].title, QStringLiteral("询问"));
+    QVERIFY(Gui::boxes()[0].text.contains(QStringLiteral("120 行")));
+    QVERIFY(Gui::boxes()[0].text.contains(QStringLiteral("导出为 Excel 工作簿")));
+    QVERIFY(FileDialog::asked().isEmpty());
+    QVERIFY(filesIn(dir.path()).isEmpty());
+    // Yes writes it whole.
+    platform::MsgBox::clear();
+    Gui::answer(platform::MsgBox::Answer::Yes);
+    exportVia(g, "mnuExportCsv", file);
+    QCOMPARE(FileDialog::asked().size(), 1);
+    QCOMPARE(Gui::boxTexts().last(), QStringLiteral("已导出 120 行到文件“%1”。").arg(file));
+    // The workbook goes on over further sheets: nothing to ask; nor a result that fits.
+    platform::MsgBox::clear();
+    exportVia(g, "mnuExportXlsx", dir.filePath(QStringLiteral("成绩.xlsx")));
+    QCOMPARE(Gui::boxes().size(), 1);
+    GridExport::setSpreadsheetRows(121);
+    platform::MsgBox::clear();
+    exportVia(g, "mnuExportCsv", file);
+    QCOMPARE(Gui::boxes().size(), 1);
+    QCOMPARE(Gui::boxes()[0].title, QStringLiteral("成功"));
+    GridExport::setSpreadsheetRows(1048576);
 }
 
 void tst_export::deletedRowsAndOtherColumnsStayOut()
@@ -558,6 +635,8 @@ void tst_export::cancellingLeavesNoFile()
                 auto* progress = w->findChild<QProgressDialog*>();
                 QVERIFY(progress);
                 QCOMPARE(progress->findChild<QPushButton*>()->text(), QStringLiteral("取消"));
+                // Wide enough for its whole title in a title bar.
+                QVERIFY(progress->width() >= progress->fontMetrics().horizontalAdvance(progress->windowTitle()) + 100);
                 progress->cancel();
                 cancelled = true;
             });

@@ -120,10 +120,20 @@ bool programEnded() { return g_ended; }
 
 QStringList loadedWindows() { return platform::Forms::loaded(); }
 
-void snapshot(QWidget* window, const QString& name)
+namespace {
+QString screensDir()
 {
     const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/screens");
     QDir().mkpath(dir);
+    return dir;
+}
+} // namespace
+
+void snapshot(const QImage& picture, const QString& name) { picture.save(screensDir() + '/' + name + QStringLiteral(".png")); }
+
+void snapshot(QWidget* window, const QString& name)
+{
+    const QString dir = screensDir();
     const qreal scale = window->devicePixelRatioF();
     const QString suffix = scale > 1 ? QStringLiteral("@%1x").arg(scale) : QString();
     window->grab().save(dir + '/' + name + suffix + QStringLiteral(".png"));

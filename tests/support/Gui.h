@@ -4,6 +4,7 @@
 #include "platform/MsgBox.h"
 
 #include <QAbstractButton>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 #include <QTest>
@@ -49,5 +50,7 @@ QStringList loadedWindows();
 // Renders a window to build/screens/<name>.png, to look at, and a resizable window also at its
 // smallest size (<name>-min.png); on a scaled screen the names end in @2x and the like.
 void snapshot(QWidget* window, const QString& name);
+// A picture the program drew (a printed page, a chart), to build/screens/<name>.png.
+void snapshot(const QImage& picture, const QString& name);
 
 } // namespace Gui

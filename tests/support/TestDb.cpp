@@ -118,9 +118,10 @@ void TestDb::setUp()
 void TestDb::reset()
 {
     State& s = state();
-    if (!s.admin)
+    if (!s.admin) // the first session makes the SQLite file, as orlenta-db init does
         s.admin = std::make_unique<store::Connection>(
-            s.pgRole.isEmpty() ? QStringLiteral("DSN=Orlenta") : QStringLiteral("DSN=OrlentaOwner"));
+            s.pgRole.isEmpty() ? QStringLiteral("DSN=Orlenta") : QStringLiteral("DSN=OrlentaOwner"),
+            store::SessionOptions { .createMissingFile = true });
     store::Connection& db = *s.admin;
     if (db.engine() == store::Engine::SQLite)
         db.execute(QStringLiteral("PRAGMA synchronous=OFF"));

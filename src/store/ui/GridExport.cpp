@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLocale>
 #include <QProgressDialog>
 #include <QStandardPaths>
 #include <memory>
@@ -25,6 +26,16 @@ namespace {
 using platform::MsgBox;
 
 constexpr int kProgressEvery = 1000; // rows between two looks at the progress dialog
+
+// The rows a spreadsheet opens of a CSV file, its header included.
+int g_spreadsheetRows = 1048576;
+
+// A column that holds passwords is never exported: an export is the file that gets mailed round.
+bool isPassword(const QString& name)
+{
+    const QString n = name.trimmed();
+    return n.compare(QLatin1String("pwd"), Qt::CaseInsensitive) == 0 || n == QStringLiteral("密码");
+}
 
 struct FormatText {
     const char* menu;
@@ -55,6 +66,13 @@ QString& lastFolder()
 
 } // namespace
 
+int GridExport::titleWidth(const QWidget* window, const QString& title)
+{
+    // The title bar's font is the window manager's, commonly larger and bolder than the
+    // window's own; a fifth more, and room for the icon and the three buttons.
+    return window->fontMetrics().horizontalAdvance(title) * 6 / 5 + 4 * window->fontMetrics().height() + 64;
+}
+
 void GridExport::attach(DataGrid* grid)
 {
     const std::pair<Format, const char*> entries[] = { { Format::Xlsx, "mnuExportXlsx" }, { Format::Csv, "mnuExportCsv" } };
@@ -79,7 +97,11 @@ QVector<GridExport::Column> GridExport::columns(const DataGrid* grid)
         const int logical = header->logicalIndex(visual);
         if (logical < 0 || grid->isColumnHidden(logical))
             continue;
-        out.push_back({ logical, model->headerData(logical, Qt::Horizontal, Qt::DisplayRole).toString() });
+        const QString caption = model->headerData(logical, Qt::Horizontal, Qt::DisplayRole).toString();
+        const DataControl* data = grid->dataSource();
+        if (isPassword(caption) || (data && isPassword(data->fieldName(logical))))
+            continue;
+        out.push_back({ logical, caption });
     }
     return out;
 }
@@ -146,10 +168,29 @@ int GridExport::write(DataGrid* grid, const QString& path, Format format, const 
     return written;
 }
 
+int GridExport::spreadsheetRows() { return g_spreadsheetRows; }
+void GridExport::setSpreadsheetRows(int rows) { g_spreadsheetRows = rows; }
+
 void GridExport::exportFromMenu(DataGrid* grid, Format format)
 {
     QWidget* window = grid->window();
     const FormatText text = texts(format);
+    // A CSV file longer than a spreadsheet opens would lose its last rows there, without a word:
+    // said before anything is written, with the workbook (which goes on over further sheets).
+    if (format == Format::Csv) {
+        DataControl* data = grid->dataSource();
+        const int rows = data && data->isOpen() ? data->recordCount() : 0;
+        if (rows + 1 > g_spreadsheetRows) {
+            const QString question
+                = QStringLiteral("这个表格有 %1 行，超过了电子表格程序（Excel、LibreOffice 等）一张工作表能打开的 %2 行（含标题行）："
+                                 "打开这个 CSV 文件时，后面的行不会显示。\n\n"
+                                 "“导出为 Excel 工作簿(.xlsx)…”会把全部的行依次写入几张工作表。\n\n仍然导出为 CSV 文件吗?")
+                      .arg(QLocale(QLocale::Chinese, QLocale::China).toString(rows),
+                          QLocale(QLocale::Chinese, QLocale::China).toString(g_spreadsheetRows));
+            if (MsgBox::show(question, QStringLiteral("询问"), MsgBox::Icon::Question, MsgBox::Buttons::YesNo) != MsgBox::Answer::Yes)
+                return;
+        }
+    }
     const QString proposed
         = QDir(lastFolder()).filePath(proposedName(window->windowTitle(), format, QDate::currentDate()));
     const QString path = platform::FileDialog::saveFileName(window, QString::fromUtf8(text.caption), proposed,
@@ -163,6 +204,9 @@ void GridExport::exportFromMenu(DataGrid* grid, Format format)
     QProgressDialog dialog(QStringLiteral("正在导出…"), QStringLiteral("取消"), 0, 1, window);
     dialog.setObjectName(QStringLiteral("dlgExport"));
     dialog.setWindowTitle(QString::fromUtf8(text.caption));
+    // Wide enough for its title beside the title bar's buttons, which a window manager would
+    // otherwise cut short ("导出为 E…el 工作簿").
+    dialog.setMinimumWidth(std::max(dialog.sizeHint().width(), titleWidth(&dialog, dialog.windowTitle())));
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setMinimumDuration(500);
     dialog.setAutoClose(false);

@@ -29,7 +29,8 @@ public:
         int field;
         QString caption;
     };
-    // The columns the grid shows, in the order it shows them.
+    // The columns the grid shows, in the order it shows them; a password column (pwd, 密码)
+    // never.
     static QVector<Column> columns(const DataGrid* grid);
 
     // Writes the grid's whole result to `path` and answers the rows written. `progress(rows done,
@@ -45,6 +46,14 @@ public:
 
     // The file name offered: the window's title and the day, e.g. 学生成绩管理窗体_2025-06-03.xlsx.
     static QString proposedName(const QString& title, Format format, const QDate& day);
+
+    // The rows a spreadsheet opens of a CSV file, header included: 1,048,576. A longer CSV export
+    // asks first and points to the workbook. The tests make it smaller.
+    static int spreadsheetRows();
+    static void setSpreadsheetRows(int rows);
+
+    // The width a window needs to show its whole title in a title bar.
+    static int titleWidth(const QWidget* window, const QString& title);
 };
 
 } // namespace store
