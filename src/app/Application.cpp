@@ -7,11 +7,15 @@
 #include "records/RecordsForms.h"
 #include "shell/ShellForms.h"
 #include "students/StudentsForms.h"
+#include "platform/MsgBox.h"
+#include "store/Connection.h"
 #include "store/ui/DataGrid.h"
 
+#include <QCursor>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QThread>
 #include <QTranslator>
 #include <exception>
 
@@ -53,4 +57,27 @@ void Application::prepare()
     registerRecordsForms();
     registerImportForms();
     store::DataGrid::setErrorReporter(&platform::Form::reportFailure);
+    // A save waiting for another writer of the SQLite file shows the wait cursor, and when the
+    // wait runs out the user may wait once more. Work on another thread (a copy taken in the
+    // background) waits silently and is told by whoever started it.
+    const auto onScreen = [] { return QThread::currentThread() == qApp->thread(); };
+    store::Connection::setWriterWait({
+        [onScreen] {
+            if (!onScreen())
+                return;
+            QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+            QGuiApplication::sync(); // the window does not paint while it waits: shown now
+        },
+        [onScreen] {
+            if (onScreen())
+                QApplication::restoreOverrideCursor();
+        },
+        [onScreen](const QString& text) -> std::optional<bool> {
+            if (!onScreen())
+                return std::nullopt;
+            return platform::MsgBox::show(text, QStringLiteral("注意"), platform::MsgBox::Icon::Exclamation,
+                       platform::MsgBox::Buttons::RetryCancel)
+                == platform::MsgBox::Answer::Retry;
+        },
+    });
 }

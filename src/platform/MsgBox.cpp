@@ -36,6 +36,8 @@ QString iconResource(MsgBox::Icon icon)
 
 MsgBox::Answer MsgBox::show(const QString& text, const QString& title, Icon icon, Buttons buttons)
 {
+    if (text.isEmpty())
+        return buttons == Buttons::Ok ? Answer::Ok : buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
     const QString caption = title.isEmpty() ? QStringLiteral("Orlenta") : title;
     Script& s = script();
     if (s.scripted) {
@@ -53,12 +55,12 @@ MsgBox::Answer MsgBox::show(const QString& text, const QString& title, Icon icon
     QAbstractButton* clicked = box->clickedButton();
     const QMessageBox::ButtonRole role = clicked ? box->buttonRole(clicked) : QMessageBox::InvalidRole;
     if (role == QMessageBox::AcceptRole)
-        return Answer::Ok;
+        return buttons == Buttons::RetryCancel ? Answer::Retry : Answer::Ok;
     if (role == QMessageBox::YesRole)
         return Answer::Yes;
     if (buttons == Buttons::YesNo)
         return Answer::No;
-    if (buttons == Buttons::OkCancel)
+    if (buttons == Buttons::OkCancel || buttons == Buttons::RetryCancel)
         return Answer::Cancel;
     return Answer::Ok;
 }
@@ -86,6 +88,10 @@ std::unique_ptr<QMessageBox> MsgBox::makeBox(const QString& text, const QString&
     case Buttons::OkCancel:
         first = box->addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
         box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+        break;
+    case Buttons::RetryCancel:
+        first = box->addButton(QStringLiteral("重试(&R)"), QMessageBox::AcceptRole);
+        box->setEscapeButton(box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole));
         break;
     case Buttons::YesNo: {
         first = box->addButton(QStringLiteral("是(&Y)"), QMessageBox::YesRole);

@@ -16,8 +16,8 @@ namespace platform {
 class MsgBox {
 public:
     enum class Icon { None, Information, Exclamation, Question, Critical };
-    enum class Buttons { Ok, OkCancel, YesNo };
-    enum class Answer { Ok, Cancel, Yes, No };
+    enum class Buttons { Ok, OkCancel, YesNo, RetryCancel };
+    enum class Answer { Ok, Cancel, Yes, No, Retry };
 
     struct Shown {
         QString text;
@@ -27,7 +27,8 @@ public:
         Answer answer;
     };
 
-    // A box with no title of its own carries the program's title, "Orlenta".
+    // A box with no title of its own carries the program's title, "Orlenta". An empty text is
+    // nothing to tell: no box is shown (a failure the user has been told of already).
     static Answer show(const QString& text, const QString& title = {}, Icon icon = Icon::None,
         Buttons buttons = Buttons::Ok);
 

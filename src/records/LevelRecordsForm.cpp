@@ -357,9 +357,15 @@ void LevelRecordsForm::cmdUpgrate_Click()
     } catch (const DbError& error) {
         // Refused or not sent: nothing stored, and what was typed stays for another try. Sent with
         // its reply lost: the box says the outcome is unknown, and the record set holds nothing
-        // that could send it again.
+        // that could send it again; the rows are read again and the form is left as after a
+        // save, so that a second press cannot store the same record again unnoticed.
         m_records->cancel();
         MsgBox::show(error.text());
+        if (error.kind() == DbError::Kind::OutcomeUnknown) {
+            m_records->refreshAfter(error);
+            showBrowsing();
+            dpkAd->setEnabled(false);
+        }
         return;
     }
     m_records->refresh();

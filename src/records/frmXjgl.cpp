@@ -113,7 +113,9 @@ void frmXjgl::Form_Activate()
 
 void frmXjgl::Form_Unload()
 {
-    writePendingEdit();
+    // A cell edited in the grid is written when the user leaves its row; closing the window
+    // writes it too, rather than dropping it with the rows.
+    dgdXj->writePending();
     platform::Forms::show(QStringLiteral("frmmain"));
 }
 
@@ -137,7 +139,9 @@ void frmXjgl::optXh_Click()
 
 void frmXjgl::cmdFind_Click()
 {
-    if (!writePendingEdit())
+    // So does a search. When the server could not be asked, that has been told, and the search
+    // would only tell it again.
+    if (!dgdXj->writePending())
         return;
     if (optDate->isChecked()) {
         // Both ends are whole days and belong to the range.
@@ -157,22 +161,4 @@ void frmXjgl::cmdFind_Click()
             txtXh->setFocus();
         }
     }
-}
-
-// A cell edited in the grid is written when the user leaves its row; a search or closing the
-// window writes it too, rather than dropping it with the rows. A refused write is told, and the
-// row shows its stored values again. False when the server could not be asked: that has been
-// told, and a search would only tell it again.
-bool frmXjgl::writePendingEdit()
-{
-    if (rs_Xueji->editMode() == DataControl::EditMode::None)
-        return true;
-    try {
-        rs_Xueji->update();
-    } catch (const store::DbError& error) {
-        rs_Xueji->cancel();
-        MsgBox::show(error.text());
-        return error.isRefusal();
-    }
-    return true;
 }

@@ -30,8 +30,6 @@ public:
     void cmdFind_Click();
 
 private:
-    void search(const QString& statement);
-    bool writePendingEdit();
 
     store::DataControl* rs_Xueji;
 

@@ -110,8 +110,11 @@ void frmyzj::Form_Load()
     rs_Abm->setRecordSource(UserQuery::tableListStatement());
     rs_Abm->refresh();
     rs_Lm->setRecordSource(QStringLiteral("select * from 全表名"));
-    if (rs_Abm->currentRow() >= 0)
-        dcbBm->setText(store::displayText(rs_Abm->field(QStringLiteral("表名"))));
+    // The list opens on the first table of 全表名 as it is stored; the record set lists them in
+    // the order of their names.
+    const auto first = rs_Abm->connection().select(UserQuery::tableListStatement() + QStringLiteral(" limit 1"));
+    if (!first.rows.isEmpty())
+        dcbBm->setText(store::displayText(first.rows[0].value(0)));
 }
 
 void frmyzj::Form_Activate()

@@ -5,6 +5,8 @@
 #include "store/DataControl.h"
 #include "store/Schema.h"
 #include "store/Value.h"
+#include "store/DbError.h"
+#include "store/ui/DataGrid.h"
 #include "store/ui/DatePicker.h"
 
 #include <QLineEdit>
@@ -49,8 +51,15 @@ void CellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, cons
 {
     // A cell left as it was is no change: the row is not made pending by merely visiting it.
     if (auto* picker = qobject_cast<store::DatePicker*>(editor)) {
-        if (picker->value() != index.data(Qt::EditRole).toDate())
-            model->setData(index, picker->value(), Qt::EditRole);
+        QDate date;
+        try {
+            date = picker->value();
+        } catch (const store::DbError& error) {
+            store::DataGrid::report(error.text()); // a date the picker cannot hold changes nothing
+            return;
+        }
+        if (date != index.data(Qt::EditRole).toDate())
+            model->setData(index, date, Qt::EditRole);
     } else if (auto* box = qobject_cast<QLineEdit*>(editor)) {
         if (box->text() != index.data(Qt::DisplayRole).toString())
             model->setData(index, box->text(), Qt::EditRole);

@@ -253,6 +253,15 @@ void frmchenggl::cmdFind_Click()
 {
     // A score being added is abandoned first: the rows it would be added among are replaced.
     abandonAdd();
+    // A score changed in the grid is written, as leaving its row would write it (a refusal is
+    // told); the search then ends the editing. When the server could not be asked, that has been
+    // told and the search would only tell it again.
+    if (dgdChengji->allowUpdate()) {
+        const bool reached = dgdChengji->writePending();
+        leaveEditing();
+        if (!reached)
+            return;
+    }
     try {
         if (famCx->optXh->isChecked()) {
             m_covers = QStringLiteral("学号 ") + famCx->txtXh->text().trimmed();
@@ -406,13 +415,13 @@ void frmchenggl::cmdEdit_Click()
 
 void frmchenggl::cmdUpgrate_Click()
 {
-    // A cell still being typed in (the button pressed by its access key) is handed over first.
-    cmdUpgrate->setFocus();
+    // A date typed that the picker cannot hold is told as it is, before anything is written.
+    const QDate examined = dgdChengji->allowUpdate() ? QDate() : dpkKd->value();
     try {
         if (dgdChengji->allowUpdate())
             saveEdit();
         else
-            saveAdd();
+            saveAdd(examined);
     } catch (const DbError& error) {
         saveFailed(error);
     }
@@ -435,16 +444,24 @@ void frmchenggl::saveEdit()
     cmdAdd->setFocus();
 }
 
-void frmchenggl::saveAdd()
+void frmchenggl::leaveEditing()
+{
+    dgdChengji->setAllowUpdate(false);
+    cmdUpgrate->setEnabled(false);
+    enableManagement(true);
+}
+
+void frmchenggl::saveAdd(const QDate& examined)
 {
     const QString number = txtXuehao->text().trimmed();
     const QString course = dcbKm->text();
     const QString score = txtCheng->text().trimmed();
-    const QDate examined = dpkKd->value();
 
     rs_Xinf->setRecordSource(QStringLiteral("select * from 学生个人信息表 where 学号=") + Sql::quote(number));
     rs_Xinf->refresh();
-    rs_Km->setRecordSource(QStringLiteral("select * from 学生课程表 where 课程名=") + Sql::quote(course.trimmed()));
+    // The course is found when the names agree once both are trimmed: a name stored with blanks
+    // around it is the same course.
+    rs_Km->setRecordSource(QStringLiteral("select * from 学生课程表 where trim(课程名)=") + Sql::quote(course.trimmed()));
     rs_Km->refresh();
     m_courseNumber = store::displayText(rs_Km->field(QStringLiteral("课程号")));
     m_credits = store::NewRows::scoreCredits(rs_Km->field(QStringLiteral("学分")));

@@ -62,9 +62,10 @@ private:
     void searchFailed(const store::DbError& error);
     void abandonAdd();
     void saveEdit();
-    void saveAdd();
+    void saveAdd(const QDate& examined);
     void saveFailed(const store::DbError& error);
     void leaveAdding();
+    void leaveEditing();
 
     store::DataControl* rs_Kj;
     store::DataControl* rs_Xinf;

@@ -8,6 +8,7 @@
 #include "platform/Widgets.h"
 #include "reports/ScoreChart.h"
 #include "store/DataControl.h"
+#include "store/DbError.h"
 #include "store/Sql.h"
 #include "store/ui/DataCombo.h"
 #include "store/ui/DataGrid.h"
@@ -242,7 +243,12 @@ void frmchz::cmdHz_Click()
     WaitCursor wait;
     rs_Cj->setRecordSource(statement);
     m_covers = covers.join(QStringLiteral("，"));
-    rs_Cj->refresh();
+    try {
+        rs_Cj->refresh();
+    } catch (const store::DbError&) {
+        showCount(); // the grid is empty now, and so is the count under it
+        throw;
+    }
     if (byClass)
         rereadClasses();
     showCount();

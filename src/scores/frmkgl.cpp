@@ -85,14 +85,19 @@ void frmkgl::cmdEdit_Click()
 void frmkgl::cmdSave_Click()
 {
     // A course the table refuses (a course number that another course has, hours or credits
-    // that are no number) is told with the database's text; the row stays as typed, pending,
-    // to be corrected and saved again or abandoned with " 取消(&Q)". A cell still being typed
-    // in (the button pressed by its access key) is handed over first.
-    cmdSave->setFocus();
+    // that are no number) is told; the row stays as typed, pending, to be corrected and saved
+    // again or abandoned with " 取消(&Q)". A save whose outcome is unknown may be stored: the
+    // courses are read again and the window is left as after a save, so that the user sees what
+    // the table holds and nothing invites a second copy.
     try {
         rs_Kgl->update();
     } catch (const store::DbError& error) {
         reportFailure(error.text());
+        if (error.kind() == store::DbError::Kind::OutcomeUnknown) {
+            rs_Kgl->refreshAfter(error);
+            cmdSave->setEnabled(false);
+            dtgGlk->setAllowUpdate(false);
+        }
         return;
     }
     MsgBox::show(QStringLiteral("保存成功!"), QStringLiteral("提示"), MsgBox::Icon::Information);

@@ -1,6 +1,8 @@
 #include "Connection.h"
 
 #include "DbError.h"
+#include "Refusal.h"
+#include "ServerWatch.h"
 #include "Sql.h"
 
 #include <QAtomicInt>
@@ -55,10 +57,7 @@ QString errorText(const QSqlError& error)
     return text;
 }
 
-QString withDetail(const QString& text, const QString& detail)
-{
-    return detail.isEmpty() ? text : text + QStringLiteral("\n\n详细信息：") + detail;
-}
+QString withDetail(const QString& text, const QString& detail) { return DbError::withDetail(text, detail); }
 
 const QString kCannotConnect = QStringLiteral("无法连接到数据库。请检查数据源“%1”的设置，以及数据库服务器是否在运行。");
 const QString kLost = QStringLiteral("与数据库服务器的连接已断开，操作没有完成。请稍后再试：服务器恢复后，不必重新启动程序。");
@@ -66,6 +65,14 @@ const QString kLostInSave = QStringLiteral("与数据库服务器的连接已断
 const QString kUnknown = QStringLiteral("保存时与数据库服务器的连接断开了，无法确定这次修改是否已经写入数据库。"
                                         "请刷新后查看，确认没有保存再重做。");
 const QString kBusy = QStringLiteral("数据库正被其他用户写入，等待超时，这次操作没有完成。请稍后再试。");
+const QString kBusyAsk = QStringLiteral("数据库正被其他用户写入，等待超时，这次操作还没有完成。\n\n"
+                                        "重试：再等一次；取消：放弃这次操作，什么也不写入。");
+
+Connection::WriterWait& writerWait()
+{
+    static Connection::WriterWait wait;
+    return wait;
+}
 
 // Statements that change nothing may be sent again after a lost session; every other may not.
 bool isRead(const QString& statement)
@@ -101,8 +108,24 @@ DbError failureOf(const QSqlError& error)
 {
     if (isBusy(error))
         return DbError(withDetail(kBusy, errorText(error)), DbError::Kind::Busy);
-    return DbError(errorText(error));
+    return Refusal::fromDatabase(errorText(error), error.nativeErrorCode());
 }
+
+// How long a statement waits for the server's reply before the session is given up as lost:
+// 10 s past the server's own statement time-out (40 s for the program's 30 s), which a server that
+// answers at all keeps; or the milliseconds ORLENTA_SERVER_REPLY_MS names when a session opens
+// (tests shorten the wait). With a new session's log-in time-out (15 s), a server that stops
+// answering is told within 60 s. Without a statement time-out (bulk work) nothing is given up.
+int serverReplyMs(int statementTimeoutSeconds)
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("ORLENTA_SERVER_REPLY_MS", &ok);
+    if (ok && ms > 0)
+        return ms;
+    return statementTimeoutSeconds > 0 ? (statementTimeoutSeconds + 10) * 1000 : 0;
+}
+
+QString noReply(int ms) { return QStringLiteral("数据库服务器 %1 秒没有应答。").arg(ms / 1000.0); }
 
 // How long a SQLite session waits for another writer before it gives up: 30 s, or the
 // milliseconds ORLENTA_SQLITE_BUSY_MS names when a session opens (tests shorten the wait).
@@ -233,9 +256,14 @@ void Connection::open()
             throw DbError(QStringLiteral("数据库文件“%1”不存在。").arg(target.sqliteFile));
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(target.sqliteFile);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(sqliteBusyMs()));
         if (!db.open())
             throw DbError(errorText(db.lastError()));
+        // Another writer is waited for as long as the busy time-out allows, and the program is
+        // told when a wait begins and ends.
+        m_busyMs = sqliteBusyMs();
+        const QVariant handle = db.driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            sqlite3_busy_handler(*static_cast<sqlite3* const*>(handle.data()), &Connection::waitForWriter, this);
         // Readers never block writers in WAL mode, so a window left open blocks nobody.
         exec(QStringLiteral("PRAGMA journal_mode=WAL"));
         exec(QStringLiteral("PRAGMA foreign_keys=OFF"));
@@ -248,8 +276,12 @@ void Connection::open()
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
     db.setDatabaseName(target.odbcConnectionString);
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=15"));
-    if (!db.open())
-        throw DbError(errorText(db.lastError()));
+    m_replyMs = serverReplyMs(m_options.statementTimeoutSeconds);
+    m_socket = {};
+    m_socket = ServerWatch::socketOpenedBy([&db] {
+        if (!db.open())
+            throw DbError(errorText(db.lastError()));
+    });
     const QVariant handle = db.driver()->handle();
     if (handle.isValid() && qstrcmp(handle.typeName(), "SQLHANDLE") == 0) {
         SQLHDBC hdbc = *static_cast<SQLHDBC const*>(handle.data());
@@ -299,9 +331,10 @@ bool Connection::isAlive()
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, hdbc, &st)))
         return false;
     SQLCHAR probe[] = "select 1";
+    ServerWatch::Guard watch(m_socket, m_replyMs);
     const SQLRETURN rc = SQLExecDirect(st, probe, SQL_NTS);
     bool alive = SQL_SUCCEEDED(rc);
-    if (!alive) {
+    if (!alive && !watch.fired()) {
         SQLCHAR state[6] = {};
         SQLINTEGER native = 0;
         SQLCHAR message[512] = {};
@@ -311,6 +344,14 @@ bool Connection::isAlive()
     }
     SQLFreeHandle(SQL_HANDLE_STMT, st);
     return alive;
+}
+
+void Connection::drop()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    if (db.isValid())
+        db.close();
+    m_socket = {};
 }
 
 bool Connection::reopen()
@@ -323,15 +364,17 @@ bool Connection::reopen()
     }
 }
 
-void Connection::recover(const QString& detail, Kind kind, bool retried)
+void Connection::recover(const QString& detail, const QString& code, Kind kind, bool retried, bool timedOut)
 {
-    if (isAlive())
-        throw DbError(detail);
-    // The session is gone, and with it any transaction that was running on it.
+    if (!timedOut && isAlive())
+        throw Refusal::fromDatabase(detail, code);
+    // The session is gone, and with it any transaction that was running on it. A server that did
+    // not answer is not asked again now (a read sent again could wait as long once more): the next
+    // action opens a session anew.
     const bool inTransaction = m_transactionDepth > 0;
     m_transactionDepth = 0;
     m_deferred.clear();
-    const bool reopened = reopen();
+    const bool reopened = timedOut ? (drop(), false) : reopen();
     if (inTransaction)
         throw DbError(withDetail(kLostInSave, detail), DbError::Kind::ConnectionLost);
     if (kind == Kind::Write)
@@ -349,16 +392,26 @@ QSqlQuery Connection::exec(const QString& statement)
         throw DbError(kLost, DbError::Kind::ConnectionLost);
     for (bool retried = false;; retried = true) {
         QSqlError error;
+        bool timedOut = false;
         {
             QSqlQuery query(QSqlDatabase::database(m_name, false));
             query.setForwardOnly(true);
-            if (query.exec(adapted))
+            ServerWatch::Guard watch(m_socket, m_replyMs);
+            const bool done = query.exec(adapted);
+            endWait();
+            if (done)
                 return query;
             error = query.lastError();
+            timedOut = watch.fired();
         } // the failed query goes before the session may be opened anew
-        if (m_engine == Engine::SQLite)
-            throw failureOf(error);
-        recover(errorText(error), kind, retried);
+        if (m_engine == Engine::SQLite) {
+            DbError failure = failureOf(error);
+            if (waitAgain(failure, m_transactionDepth > 0))
+                continue;
+            throw failure;
+        }
+        const QString detail = timedOut ? noReply(m_replyMs) + QLatin1Char('\n') + errorText(error) : errorText(error);
+        recover(detail, error.nativeErrorCode(), kind, retried, timedOut);
     }
 }
 
@@ -379,7 +432,7 @@ bool Connection::selectDirectly(const QString& statement, Rows& out)
         const int primary = code & 0xff;
         if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
             return DbError(withDetail(kBusy, message), DbError::Kind::Busy);
-        return DbError(message);
+        return Refusal::fromDatabase(message, QString::number(code));
     };
     if (const int rc = sqlite3_prepare_v2(lite, text.constData(), int(text.size()), &st, nullptr); rc != SQLITE_OK)
         throw failure(rc);
@@ -404,11 +457,20 @@ bool Connection::selectDirectly(const QString& statement, Rows& out)
 
 Connection::Rows Connection::select(const QString& statement)
 {
-    if (m_engine == Engine::SQLite) {
+    while (m_engine == Engine::SQLite) {
         ensureOpen();
         Rows direct;
-        if (selectDirectly(statement, direct))
-            return direct;
+        try {
+            const bool done = selectDirectly(statement, direct);
+            endWait();
+            if (done)
+                return direct;
+            break;
+        } catch (DbError& failure) {
+            endWait();
+            if (!waitAgain(failure, m_transactionDepth > 0))
+                throw failure;
+        }
     }
     QSqlQuery query = exec(statement);
     Rows out;
@@ -513,17 +575,22 @@ void Connection::begin()
     if (m_engine == Engine::SQLite) {
         // The write lock is taken now, waiting for another writer as long as the busy time-out
         // allows: a deferred transaction that read first could not wait for it later.
-        QSqlQuery query(db);
-        if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        for (;;) {
+            QSqlQuery query(db);
+            const bool done = query.exec(QStringLiteral("BEGIN IMMEDIATE"));
+            endWait();
+            if (done)
+                return;
+            DbError failure = failureOf(query.lastError());
+            if (waitAgain(failure, false))
+                continue;
             m_transactionDepth = 0;
-            const QSqlError error = query.lastError();
-            throw failureOf(error);
+            throw failure;
         }
-        return;
     }
     if (!db.transaction()) {
         m_transactionDepth = 0;
-        throw DbError(errorText(db.lastError()));
+        throw Refusal::fromDatabase(errorText(db.lastError()), db.lastError().nativeErrorCode());
     }
 }
 
@@ -548,23 +615,34 @@ void Connection::commit()
     QSqlDatabase db = QSqlDatabase::database(m_name, false);
     if (m_engine == Engine::SQLite) {
         QSqlQuery query(db);
-        if (!query.exec(QStringLiteral("COMMIT"))) {
+        const bool done = query.exec(QStringLiteral("COMMIT"));
+        endWait();
+        if (!done) {
             const DbError failure = failureOf(query.lastError());
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
             throw failure;
         }
         return;
     }
-    if (db.commit())
-        return;
-    const QString text = errorText(db.lastError());
-    if (isAlive()) {
+    bool timedOut = false;
+    {
+        ServerWatch::Guard watch(m_socket, m_replyMs);
+        if (db.commit())
+            return;
+        timedOut = watch.fired();
+    }
+    const QString text = timedOut ? noReply(m_replyMs) + QLatin1Char('\n') + errorText(db.lastError()) : errorText(db.lastError());
+    const QString code = db.lastError().nativeErrorCode();
+    if (!timedOut && isAlive()) {
         db.rollback();
-        throw DbError(text);
+        throw Refusal::fromDatabase(text, code);
     }
     db = QSqlDatabase(); // no handle of the old session stays while it is opened anew
     // The commit may have reached the server before the session went.
-    reopen();
+    if (timedOut)
+        drop();
+    else
+        reopen();
     throw DbError(withDetail(kUnknown, text), DbError::Kind::OutcomeUnknown);
 }
 
@@ -575,6 +653,7 @@ void Connection::rollback()
         return;
     m_transactionDepth = 0;
     QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    ServerWatch::Guard watch(m_socket, m_replyMs);
     if (m_engine == Engine::SQLite)
         QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
     else
@@ -735,8 +814,63 @@ bool Connection::readKeysDirectly(const QString& statement, bool textKeys, int k
     }
     if (qstrcmp(handle.typeName(), "SQLHANDLE") == 0) {
         SQLHDBC hdbc = *static_cast<SQLHDBC const*>(handle.data());
-        return hdbc && readOdbcKeys(hdbc, adapted, textKeys, keepRow, out);
+        ServerWatch::Guard watch(m_socket, m_replyMs);
+        if (hdbc && readOdbcKeys(hdbc, adapted, textKeys, keepRow, out))
+            return true;
+        if (watch.fired()) {
+            // Read again row by row, it could wait as long once more: the loss is told now.
+            db = QSqlDatabase();
+            m_transactionDepth = 0;
+            drop();
+            throw DbError(withDetail(kLost, noReply(m_replyMs)), DbError::Kind::ConnectionLost);
+        }
+        return false;
     }
+    return false;
+}
+
+void Connection::setWriterWait(WriterWait wait) { writerWait() = std::move(wait); }
+
+int Connection::waitForWriter(void* self, int count)
+{
+    auto* c = static_cast<Connection*>(self);
+    if (count == 0) {
+        c->m_waitClock.start();
+        if (!c->m_waiting && writerWait().began)
+            writerWait().began();
+        c->m_waiting = true;
+    }
+    const qint64 left = c->m_busyMs - c->m_waitClock.elapsed();
+    if (left <= 0)
+        return 0; // the statement fails as busy
+    // Short naps first, as SQLite's own time-out takes them: most waits are short.
+    static constexpr int kNaps[] = { 1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50, 100 };
+    const int nap = kNaps[std::min<size_t>(size_t(count), std::size(kNaps) - 1)];
+    sqlite3_sleep(int(std::min<qint64>(nap, left)));
+    return 1;
+}
+
+void Connection::endWait()
+{
+    if (!m_waiting)
+        return;
+    m_waiting = false;
+    if (writerWait().ended)
+        writerWait().ended();
+}
+
+bool Connection::waitAgain(DbError& failure, bool inTransaction)
+{
+    // Inside a transaction the lock is its own since it began: nothing there waits for a writer,
+    // and a commit that did is not sent twice.
+    if (failure.kind() != DbError::Kind::Busy || inTransaction || !writerWait().retry)
+        return false;
+    const std::optional<bool> again = writerWait().retry(kBusyAsk);
+    if (!again)
+        return false;
+    if (*again)
+        return true;
+    failure = DbError(QString(), DbError::Kind::Busy);
     return false;
 }
 

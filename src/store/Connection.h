@@ -1,17 +1,23 @@
 #pragma once
 
 #include "Schema.h"
+#include "ServerWatch.h"
 
+#include <QElapsedTimer>
 #include <QMap>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace store {
+
+class DbError;
 
 // How a session is opened. The program's sessions take the defaults; orlenta-db opens its own.
 struct SessionOptions {
@@ -40,8 +46,13 @@ struct SessionOptions {
 // transaction, and before a transaction begins, a session that died while idle is opened anew,
 // so that the first save after a restart is sent once and told truly.
 //
+// No statement waits for its server without end: a reply that has not come after a while (40 s,
+// past the server's own statement time-out) ends the session (ServerWatch), and that is told as a
+// loss, for a write as a write of unknown outcome; the next statement opens a session anew.
+//
 // On SQLite a transaction takes the write lock when it begins (BEGIN IMMEDIATE), so that a save
-// that reads before it writes waits for another writer instead of failing at once.
+// that reads before it writes waits for another writer instead of failing at once; the program is
+// told when such a wait begins and ends, and may wait once more when it runs out (WriterWait).
 class Connection {
 public:
     explicit Connection(const QString& connectionString = QStringLiteral("DSN=Orlenta"), SessionOptions options = {});
@@ -102,6 +113,18 @@ public:
     // The file of a SQLite data source, or empty for any other engine (for tools and tests).
     QString sqliteFile() const { return m_sqliteFile; }
 
+    // What the program shows while a save waits for another writer of the SQLite file: began()
+    // when the wait starts and ended() when it is over; when it has run out, retry(text) asks the
+    // user whether to wait once more, or answers nothing when nobody can be asked. A save the user
+    // gives up is thrown as Kind::Busy with no text (they have been told). Unset, or unanswered,
+    // the wait is silent and its end is thrown with its text.
+    struct WriterWait {
+        std::function<void()> began;
+        std::function<void()> ended;
+        std::function<std::optional<bool>(const QString& text)> retry;
+    };
+    static void setWriterWait(WriterWait wait);
+
     // Where the data source's settings say the connection goes: resolved through unixODBC.
     struct Target {
         bool sqlite = false;
@@ -121,8 +144,17 @@ private:
     bool reopen();
     // After a failed statement: throws what the caller is told, unless the session was lost and
     // the statement is a read that may be sent again on the session opened anew.
-    void recover(const QString& detail, Kind kind, bool retried);
+    void recover(const QString& detail, const QString& code, Kind kind, bool retried, bool timedOut);
+    // Closes a session whose server did not answer; the next statement opens one anew.
+    void drop();
     bool readKeysDirectly(const QString& statement, bool textKeys, int keepRow, Keys& out);
+    // SQLite's busy handler: waits for another writer, telling the program when the wait begins.
+    static int waitForWriter(void* self, int count);
+    void endWait();
+    // After a wait for another writer ran out (outside a transaction, whose lock is its own):
+    // true when the user wants to wait once more; otherwise `failure` is what the caller throws,
+    // without its text when the user chose to give up (they have been told).
+    bool waitAgain(DbError& failure, bool inTransaction);
     bool selectDirectly(const QString& statement, Rows& out);
 
     QString m_connectionString;
@@ -132,6 +164,11 @@ private:
     Engine m_engine = Engine::SQLite;
     int m_transactionDepth = 0;
     QMap<QString, QStringList> m_deferred; // rows for commit, by statement head
+    int m_busyMs = 30000;
+    ServerWatch::Socket m_socket; // a PostgreSQL session's socket, watched while it waits
+    int m_replyMs = 40000;
+    bool m_waiting = false;   // a wait for another writer has been told as begun
+    QElapsedTimer m_waitClock;
 };
 
 // Groups several writes: all are stored by commit(), none if the object goes out of scope first

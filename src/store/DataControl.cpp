@@ -157,10 +157,12 @@ void DataControl::refresh()
         m_position = 0;
     } catch (...) {
         close();
+        m_readFailed = true;
         m_model->endResetModel();
         Q_EMIT currentChanged();
         throw;
     }
+    m_readFailed = false;
     m_model->endResetModel();
     Q_EMIT currentChanged();
 }
@@ -175,10 +177,15 @@ void DataControl::refreshAfter(const DbError& told)
     }
 }
 
-void DataControl::requireOpen() const
+void DataControl::requireOpen()
 {
-    if (!m_open)
+    if (m_open)
+        return;
+    // A record set whose statement could not be run (the server was gone) runs it again when it
+    // is next used: the action works now, or tells why it cannot.
+    if (!m_readFailed)
         throw DbError(kClosed);
+    refresh();
 }
 
 int DataControl::serverCount()
@@ -316,10 +323,17 @@ void DataControl::setPosition(int position)
 
 void DataControl::commitPendingBeforeMove()
 {
+    Q_EMIT aboutToUpdate(); // what is still being typed belongs to the row being left
     if (m_mode == EditMode::Add && m_changes.isEmpty())
         cancel();
     else if (m_mode != EditMode::None)
         update();
+}
+
+void DataControl::writePending()
+{
+    requireOpen();
+    commitPendingBeforeMove();
 }
 
 void DataControl::moveFirst()
@@ -493,7 +507,7 @@ void DataControl::writeCurrent()
             const Column* column = m_table->column(m_fields[i]);
             const QVariant value = storedValue(*m_table, *column, m_changes.value(i), number);
             names << column->name;
-            values << Sql::literal(value, column->type);
+            values << Sql::literal(value, *column);
             written.fields << column->name;
             written.values << ChangeLog::asWritten(value, column->type);
         }
@@ -518,7 +532,7 @@ void DataControl::writeCurrent()
         for (int i : columns) {
             const Column* column = m_table->column(m_fields[i]);
             const QVariant stored = storedValue(*m_table, *column, m_changes.value(i));
-            const QString value = Sql::literal(stored, column->type);
+            const QString value = Sql::literal(stored, *column);
             const QString read = Sql::literal(current[i], column->type);
             if (value == read)
                 continue;

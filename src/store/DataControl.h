@@ -90,6 +90,9 @@ public:
 
     void addNew();
     void update();
+    // Writes what is pending on the current row, as moving off it does: a changed row is written,
+    // a new row nobody filled in is dropped. Throws DbError as update() does.
+    void writePending();
     void remove();
     void cancel();
     EditMode editMode() const { return m_mode; }
@@ -114,14 +117,15 @@ public:
 Q_SIGNALS:
     // The current row moved or its values changed: bound boxes show it again.
     void currentChanged();
-    // About to write the current row: bound boxes hand over what the user typed.
+    // About to write the current row, or to move off it: bound boxes and grids hand over what the
+    // user typed.
     void aboutToUpdate();
 
 private:
     using Row = QVector<QVariant>;
 
     void close();
-    void requireOpen() const;
+    void requireOpen();
     const Row* serverRow(int index);
     void fetchBlock(int index);
     int serverCount();
@@ -141,6 +145,7 @@ private:
     CommandType m_commandType = CommandType::Text;
 
     bool m_open = false;
+    bool m_readFailed = false;      // the last refresh failed: the next use runs it again
     QStringList m_fields;
     const Table* m_table = nullptr; // the table rows are written to; null: read-only
     int m_ownFields = 0;            // fields [0, m_ownFields) may be that table's columns

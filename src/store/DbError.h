@@ -23,7 +23,14 @@ public:
         , m_kind(kind)
     {
     }
+    // The text to show. Empty for a failure the user has been told of already and has answered
+    // (a save they chose not to wait for again): there is nothing more to show.
     const QString& text() const { return m_text; }
+    // A text to show with the database's or the driver's own words below it.
+    static QString withDetail(const QString& text, const QString& detail)
+    {
+        return detail.isEmpty() ? text : text + QStringLiteral("\n\n详细信息：") + detail;
+    }
     Kind kind() const { return m_kind; }
     // A refusal may be explained by the window (a name taken, say); the loss of the session, a
     // write of unknown outcome and a database busy with another writer are told as they are.

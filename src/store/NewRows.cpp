@@ -1,8 +1,11 @@
 #include "NewRows.h"
 
 #include "DbError.h"
+#include "Refusal.h"
 #include "Schema.h"
 #include "Sql.h"
+
+#include <cmath>
 
 namespace store::NewRows {
 
@@ -23,8 +26,12 @@ qint16 scoreCredits(const QVariant& courseCredits)
 {
     if (courseCredits.isNull() || !courseCredits.isValid())
         throw DbError(QStringLiteral("无效使用 Null"));
-    // The literal of a 16-bit column rounds as the conversion does and refuses what does not fit.
-    return qint16(Sql::literal(courseCredits, ColumnType::SmallInt).toInt());
+    // Rounded here: a whole-number column itself refuses a fraction rather than round it.
+    bool ok = false;
+    const double whole = std::nearbyint(courseCredits.toDouble(&ok)); // the default rounding: halves to even
+    if (!ok || !std::isfinite(whole) || whole < -32768 || whole > 32767)
+        throw Refusal::of(Refusal::Kind::OutOfRange, QStringLiteral("学分"), ColumnType::SmallInt);
+    return qint16(whole);
 }
 
 } // namespace store::NewRows

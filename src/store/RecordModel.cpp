@@ -17,13 +17,49 @@ constexpr qint64 kPauseAfterFailureMs = 2000;
 RecordModel::RecordModel(DataControl* control)
     : QAbstractTableModel(control)
     , m_control(control)
+    , m_retry(new QTimer(this))
 {
-    connect(this, &QAbstractItemModel::modelReset, this, [this] { m_failedAt.invalidate(); });
+    m_retry->setSingleShot(true);
+    m_retry->setInterval(int(kPauseAfterFailureMs) + 100);
+    connect(m_retry, &QTimer::timeout, this, &RecordModel::tryAgain);
+    connect(this, &QAbstractItemModel::modelReset, this, [this] {
+        m_failedAt.invalidate();
+        m_retry->stop();
+    });
 }
 
 bool RecordModel::pausedAfterFailure() const
 {
     return m_failedAt.isValid() && m_failedAt.elapsed() < kPauseAfterFailureMs;
+}
+
+void RecordModel::readFailed(const DbError& error) const
+{
+    m_failedAt.start();
+    m_retry->start();
+    if (m_failureTold)
+        return;
+    m_failureTold = true;
+    // Reads fail while a view paints: the message waits until the painting is done.
+    QMetaObject::invokeMethod(
+        const_cast<RecordModel*>(this), [self = const_cast<RecordModel*>(this), text = error.text()] { Q_EMIT self->failed(text); },
+        Qt::QueuedConnection);
+}
+
+void RecordModel::readWorked() const
+{
+    if (!m_failedAt.isValid())
+        return;
+    m_failedAt.invalidate();
+    m_failureTold = false; // the next loss is a new one
+}
+
+void RecordModel::tryAgain()
+{
+    // The views paint their rows again, which reads what they show.
+    const int rows = m_control->isOpen() ? m_control->knownRows() + int(m_control->m_appended.size()) : 0;
+    if (rows > 0 && columnCount() > 0)
+        Q_EMIT dataChanged(index(0, 0), index(rows - 1, columnCount() - 1), { Qt::DisplayRole, Qt::EditRole });
 }
 
 int RecordModel::rowCount(const QModelIndex& parent) const
@@ -33,8 +69,8 @@ int RecordModel::rowCount(const QModelIndex& parent) const
     if (!pausedAfterFailure()) {
         try {
             return m_control->recordCount();
-        } catch (const DbError&) {
-            m_failedAt.start();
+        } catch (const DbError& error) {
+            readFailed(error);
         }
     }
     return m_control->knownRows() + m_control->m_appended.size();
@@ -47,14 +83,14 @@ QVariant RecordModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
         return {};
     QVariant value;
-    if (pausedAfterFailure()) {
-        if (!m_control->cachedValue(index.row(), index.column(), value))
+    if (!m_control->cachedValue(index.row(), index.column(), value)) {
+        if (pausedAfterFailure())
             return {};
-    } else {
         try {
             value = m_control->valueAt(index.row(), index.column());
-        } catch (const DbError&) {
-            m_failedAt.start();
+            readWorked();
+        } catch (const DbError& error) {
+            readFailed(error);
             return {};
         }
     }

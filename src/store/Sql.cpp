@@ -1,6 +1,7 @@
 #include "Sql.h"
 
 #include "DbError.h"
+#include "Refusal.h"
 
 #include <QDate>
 #include <QRegularExpression>
@@ -14,13 +15,18 @@ bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == '_' || c == '$' |
 
 QString lower(const QString& s, const Token& t) { return s.mid(t.begin, t.length).toLower(); }
 
-QString typeMismatch() { return QStringLiteral("类型不匹配"); }
-
-// Whole numbers are rounded as the program's integer conversion does it: halves to the even one.
-qint64 roundHalfEven(double v) { return static_cast<qint64>(std::nearbyint(v)); }
-
-qint64 toWhole(const QVariant& value, qint64 low, qint64 high)
+// A value the column cannot hold, told by its kind and naming the column where it is known.
+[[noreturn]] void refuse(Refusal::Kind kind, const QString& column, ColumnType type)
 {
+    throw Refusal::of(kind, column, type);
+}
+
+// A whole number as the column holds it. A value with a fraction is no whole number: it is
+// refused like a text, not rounded (2.5 would be 2 on one engine and 3 on the other).
+qint64 toWhole(const QVariant& value, ColumnType type, const QString& column)
+{
+    const qint64 low = type == ColumnType::SmallInt ? -32768 : -2147483648LL;
+    const qint64 high = type == ColumnType::SmallInt ? 32767 : 2147483647LL;
     double number = 0;
     bool ok = true;
     switch (value.typeId()) {
@@ -32,19 +38,55 @@ qint64 toWhole(const QVariant& value, qint64 low, qint64 high)
     case QMetaType::Bool: {
         const qint64 whole = value.toLongLong();
         if (whole < low || whole > high)
-            throw DbError(QStringLiteral("溢出"));
+            refuse(Refusal::Kind::OutOfRange, column, type);
         return whole;
     }
     case QMetaType::Double:
     case QMetaType::Float: number = value.toDouble(); break;
     default: number = value.toString().trimmed().toDouble(&ok); break;
     }
-    if (!ok || !std::isfinite(number))
-        throw DbError(typeMismatch());
-    const qint64 whole = roundHalfEven(std::clamp(number, -9.0e15, 9.0e15));
-    if (whole < low || whole > high)
-        throw DbError(QStringLiteral("溢出"));
-    return whole;
+    if (!ok || !std::isfinite(number) || number != std::trunc(number))
+        refuse(Refusal::Kind::WrongType, column, type);
+    if (number < double(low) || number > double(high))
+        refuse(Refusal::Kind::OutOfRange, column, type);
+    return qint64(number);
+}
+
+QString literalOf(const QVariant& value, ColumnType type, const QString& column)
+{
+    if (!value.isValid() || value.isNull())
+        return QStringLiteral("NULL");
+    switch (type) {
+    case ColumnType::Text:
+        if (value.typeId() == QMetaType::QDate)
+            return quote(dateText(value.toDate()));
+        if (value.typeId() == QMetaType::Double)
+            return quote(QString::number(value.toDouble(), 'g', 15));
+        return quote(value.toString());
+    case ColumnType::SmallInt:
+    case ColumnType::Integer: return QString::number(toWhole(value, type, column));
+    case ColumnType::Real: {
+        bool ok = true;
+        const double number = (value.typeId() == QMetaType::QString) ? value.toString().trimmed().toDouble(&ok)
+                                                                     : value.toDouble(&ok);
+        if (!ok || !std::isfinite(number))
+            refuse(Refusal::Kind::WrongType, column, type);
+        return QString::number(number, 'g', 17);
+    }
+    case ColumnType::Date: {
+        QDate date;
+        if (value.typeId() == QMetaType::QDate)
+            date = value.toDate();
+        else if (value.typeId() == QMetaType::QDateTime)
+            date = value.toDateTime().date();
+        else
+            date = parseDate(value.toString());
+        if (!date.isValid())
+            refuse(Refusal::Kind::WrongType, column, type);
+        return quote(date.toString(QStringLiteral("yyyy-MM-dd")));
+    }
+    }
+    return QStringLiteral("NULL");
 }
 
 } // namespace
@@ -105,42 +147,9 @@ QDate parseDate(const QString& text)
     return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
 }
 
-QString literal(const QVariant& value, ColumnType type)
-{
-    if (!value.isValid() || value.isNull())
-        return QStringLiteral("NULL");
-    switch (type) {
-    case ColumnType::Text:
-        if (value.typeId() == QMetaType::QDate)
-            return quote(dateText(value.toDate()));
-        if (value.typeId() == QMetaType::Double)
-            return quote(QString::number(value.toDouble(), 'g', 15));
-        return quote(value.toString());
-    case ColumnType::SmallInt: return QString::number(toWhole(value, -32768, 32767));
-    case ColumnType::Integer: return QString::number(toWhole(value, -2147483648LL, 2147483647LL));
-    case ColumnType::Real: {
-        bool ok = true;
-        const double number = (value.typeId() == QMetaType::QString) ? value.toString().trimmed().toDouble(&ok)
-                                                                     : value.toDouble(&ok);
-        if (!ok || !std::isfinite(number))
-            throw DbError(typeMismatch());
-        return QString::number(number, 'g', 17);
-    }
-    case ColumnType::Date: {
-        QDate date;
-        if (value.typeId() == QMetaType::QDate)
-            date = value.toDate();
-        else if (value.typeId() == QMetaType::QDateTime)
-            date = value.toDateTime().date();
-        else
-            date = parseDate(value.toString());
-        if (!date.isValid())
-            throw DbError(typeMismatch());
-        return quote(date.toString(QStringLiteral("yyyy-MM-dd")));
-    }
-    }
-    return QStringLiteral("NULL");
-}
+QString literal(const QVariant& value, ColumnType type) { return literalOf(value, type, QString()); }
+
+QString literal(const QVariant& value, const Column& column) { return literalOf(value, column.type, column.name); }
 
 QVector<Token> tokenize(const QString& s)
 {

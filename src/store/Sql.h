@@ -22,8 +22,11 @@ QString quote(const QString& value);
 QString bare(const QString& value);
 
 // A value of the given column type, ready to stand in a statement (NULL for a null variant).
-// Throws DbError when the value cannot be converted to the column's type.
+// Throws DbError (a Refusal) when the column's type cannot hold the value exactly: a text or a
+// fraction for a whole number, a number beyond the column's range, a text that is no date.
 QString literal(const QVariant& value, ColumnType type);
+// The same for a value of a known column, whose refusal names the column.
+QString literal(const QVariant& value, const Column& column);
 
 // The date text of the program, year-month-day without leading zeros: 2006-5-19.
 QString dateText(const QDate& date);

@@ -75,20 +75,13 @@ QString shownText(const QString& field, std::optional<ColumnType> type, Engine e
     return field;
 }
 
-// "contains the keyword": PostgreSQL's like with its wildcards escaped; on SQLite glob, whose
-// matching keeps case as like does on PostgreSQL (SQLite's like ignores the case of A to Z).
+// "contains the keyword": PostgreSQL's like with its wildcards escaped; on SQLite instr, which
+// keeps case as like does on PostgreSQL (SQLite's like ignores the case of A to Z) and, unlike
+// SQLite's like and glob, takes a keyword of any length (their patterns stop at 50,000 bytes).
 QString containsCondition(const QString& text, const QString& keyword, Engine engine)
 {
-    if (engine == Engine::SQLite) {
-        QString pattern;
-        for (const QChar c : keyword) {
-            if (c == QLatin1Char('*') || c == QLatin1Char('?') || c == QLatin1Char('['))
-                pattern += QLatin1Char('[') + c + QLatin1Char(']');
-            else
-                pattern += c;
-        }
-        return text + QStringLiteral(" glob ") + Sql::quote(QLatin1Char('*') + pattern + QLatin1Char('*'));
-    }
+    if (engine == Engine::SQLite)
+        return QStringLiteral("instr(%1, %2) > 0").arg(text, Sql::quote(keyword));
     QString pattern;
     bool escaped = false;
     for (const QChar c : keyword) {

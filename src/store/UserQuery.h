@@ -44,7 +44,7 @@ struct Choice {
 };
 
 // The statement for a choice: "select * from T", "select * from T where F='k'" with a field and
-// no comparison, "... where F like '%k%'" (on SQLite "F glob '*k*'", its case-exact form), or
+// no comparison, "... where F like '%k%'" (on SQLite "instr(F, 'k') > 0", its case-exact form), or
 // "... where F < 'k'" and the like; the table, field and keyword trimmed.
 QString statement(const Choice& choice, Engine engine);
 

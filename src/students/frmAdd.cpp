@@ -191,6 +191,7 @@ void frmAdd::cmdSave_Click()
 
     // A text of blanks only counts as empty: it would store a student without number or name.
     const QString number = txtXuehao->text().trimmed();
+    const QDate birth = dpkBarth->value(); // a date the picker cannot hold is told before anything is written
     bool writing = false;
     try {
         if (number.isEmpty()) {
@@ -214,7 +215,7 @@ void frmAdd::cmdSave_Click()
         }
         rs_Sinf->setField(QStringLiteral("性别"), cbsex->currentText());
         rs_Sinf->setField(QStringLiteral("密码"), store::NewRows::firstPassword(number));
-        rs_Sinf->setField(QStringLiteral("出生日期"), dpkBarth->value());
+        rs_Sinf->setField(QStringLiteral("出生日期"), birth);
         rs_Sinf->setField(QStringLiteral("籍贯"), txtJg->text().trimmed());
         rs_Sinf->setField(QStringLiteral("联系电话"), txtPhone->text().trimmed());
         rs_Sinf->setField(QStringLiteral("联系地址"), txtAddress->text().trimmed());

@@ -618,6 +618,8 @@ void frmsinfgl::cmdEdit_Click()
 
 void frmsinfgl::cmdUpgrate_Click()
 {
+    // A birth date typed that the picker cannot hold is told before anything changes.
+    const QVariant birth = dpkBarth->chosen();
     setEditState(false);
     cmdAdd->setFocus();
 
@@ -629,7 +631,6 @@ void frmsinfgl::cmdUpgrate_Click()
     const QString place = txtJg->text().trimmed();
     const QString phone = txtPhone->text().trimmed();
     const QString address = txtAddress->text().trimmed();
-    const QVariant birth = dpkBarth->chosen();
     const bool politicalKept = m_filled.valid && cbmian->currentIndex() == m_filled.politicalIndex
         && m_filled.politicalIndex < 0;
     const QVariant political = politicalKept ? m_filled.political : QVariant(cbmian->currentText().trimmed());

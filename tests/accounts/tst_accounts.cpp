@@ -1,3 +1,4 @@
+#include "support/Controls.h"
 #include "support/Gui.h"
 #include "support/PgProxy.h"
 #include "support/TestDb.h"
@@ -324,6 +325,14 @@ void tst_accounts::gridEditsAreSavedByUpdate()
     // Nothing changed: success all the same.
     Gui::press(gly, QStringLiteral("cmdUpdate"));
     QCOMPARE(Gui::boxTexts().last(), QStringLiteral("更新成功!"));
+
+    // A password still being typed in its cell when 更新 is pressed by its access key is stored.
+    Gui::press(gly, QStringLiteral("cmdEdit"));
+    Controls::typeInCell(Gui::control<store::DataGrid>(gly, QStringLiteral("dtgGly")), rowOf(rs, "teacher"),
+        QStringLiteral("pwd"), QStringLiteral("键入"));
+    Controls::accessKey(gly, Qt::Key_U);
+    QCOMPARE(Gui::boxTexts().last(), QStringLiteral("更新成功!"));
+    QVERIFY(TestDb::isHashOf(stored("pwd", QStringLiteral("teacher")), QStringLiteral("键入")));
 }
 
 void tst_accounts::refusedGridUpdateClaimsNoSuccess()
@@ -444,16 +453,6 @@ namespace {
 const QString kLost = QStringLiteral("与数据库服务器的连接已断开");
 const QString kUnknown = QStringLiteral("保存时与数据库服务器的连接断开了");
 
-// The program reaches the server through `proxy` until the guard goes.
-auto throughProxy(PgProxy& proxy)
-{
-    TestDb::addProxySource(QStringLiteral("Orlenta"), proxy.port());
-    return qScopeGuard([] {
-        platform::Forms::discardAll();
-        TestDb::restoreSources();
-    });
-}
-
 } // namespace
 
 void tst_accounts::gridUpdateWithoutTheServer()
@@ -462,7 +461,7 @@ void tst_accounts::gridUpdateWithoutTheServer()
         QSKIP("a server to lose: the SQLite file has none");
     addAccount(QStringLiteral("teacher"), QStringLiteral("old"), QStringLiteral("一般用户"));
     PgProxy proxy(TestDb::pgSocketFile());
-    auto restore = throughProxy(proxy);
+    auto restore = Controls::throughProxy(proxy);
     platform::Form* gly = openGly();
     store::DataControl* rs = accounts(gly);
 
@@ -485,10 +484,11 @@ void tst_accounts::gridUpdateWithoutTheServer()
     QVERIFY2(Gui::boxTexts().last().startsWith(kLost), qPrintable(Gui::boxTexts().last()));
     QVERIFY(TestDb::isHashOf(stored("pwd", QStringLiteral("teacher")), QStringLiteral("p1")));
 
-    // Back again: 取消 reads the accounts, and the next update is stored.
+    // Back again: the next 更新 works (the accounts the failed one could not read again are read
+    // now, never "对象关闭时，不允许操作。"), and so does the next change.
     proxy.refuse(false);
-    Gui::answer(Answer::Yes);
-    Gui::press(gly, QStringLiteral("cmdCancel"));
+    Gui::press(gly, QStringLiteral("cmdUpdate"));
+    QCOMPARE(Gui::boxTexts().last(), QStringLiteral("更新成功!"));
     QCOMPARE(rs->recordCount(), 2);
     Gui::press(gly, QStringLiteral("cmdEdit"));
     QVERIFY(editCell(rs, rowOf(rs, "teacher"), "pwd", "p3"));
@@ -515,7 +515,7 @@ void tst_accounts::passwordChangeWithoutTheServer()
         QSKIP("a server to lose: the SQLite file has none");
     addAccount(QStringLiteral("teacher"), QStringLiteral("old"), QStringLiteral("一般用户"));
     PgProxy proxy(TestDb::pgSocketFile());
-    auto restore = throughProxy(proxy);
+    auto restore = Controls::throughProxy(proxy);
     platform::Form* window = openPassword(QStringLiteral("teacher"));
 
     // The server is down: told once, no success, nothing stored, the window stays.

@@ -606,6 +606,10 @@ void tst_look::screens()
         { "msgbox-exclamation", "您的用户名或密码有误,请重行输入!", "错误", Icon::Exclamation, platform::MsgBox::Buttons::Ok },
         { "msgbox-question", "确认退出系统吗?", "退出", Icon::Question, platform::MsgBox::Buttons::YesNo },
         { "msgbox-critical", "数据库的错误信息", "", Icon::Critical, platform::MsgBox::Buttons::Ok },
+        { "msgbox-retry", "数据库正被其他用户写入，等待超时，这次操作还没有完成。\n\n重试：再等一次；取消：放弃这次操作，什么也不写入。",
+            "注意", Icon::Exclamation, platform::MsgBox::Buttons::RetryCancel },
+        { "msgbox-refusal", "“课程号”的值已经存在，不能重复。\n\n详细信息：UNIQUE constraint failed: 学生课程表.课程号", "",
+            Icon::Critical, platform::MsgBox::Buttons::Ok },
     };
     for (const auto& each : boxes) {
         const auto box = platform::MsgBox::makeBox(QString::fromUtf8(each.text), QString::fromUtf8(each.title), each.icon,

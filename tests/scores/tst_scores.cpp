@@ -203,11 +203,14 @@ private Q_SLOTS:
     void datesAcrossTheCenturies();
     void editChangesOnlyScoreAndDate();
     void editThroughTheCellEditors();
+    void searchWritesAScoreStillBeingTyped();
     void deleteAsksFirst();
     void serverRestartAndOutage();
 
     void courseWindowStates();
     void courseWindowRefusalsKeepTheRowPending();
+    void courseWindowWithoutTheServer();
+    void scoreGridAfterAnOutage();
     void courseChangesAndTheScoreWindow();
 
     void summaryOpensWithOneRowPerStudentAndClass();
@@ -215,6 +218,7 @@ private Q_SLOTS:
     void summaryByStudentClassAndBoth();
     void summaryNumbersReadAlikeOnBothEngines();
     void summaryDatesAndResets();
+    void summaryWithoutTheServer();
     void summaryFindsNothing();
 
     void screens();
@@ -556,6 +560,13 @@ void tst_scores::addCopiesTheCourseAndTheStudentsCodes()
             " 软件工程  77.5 2 1 1 2007-6-25 C012", "大学物理 60 4 1 1 2007-6-26 C005" }));
     QCOMPARE(panel(w, 3), QStringLiteral("6"));
     QCOMPARE(Gui::boxTexts().size(), 4);
+
+    // A course stored with blanks around its name is found: the names agree once trimmed.
+    addCourse(QStringLiteral("C020"), QStringLiteral(" 高数 "), 64, 4);
+    fillScore(w, QStringLiteral(" 高数 "), QStringLiteral("88"), QDate(2007, 6, 27));
+    press(w, "cmdUpgrate");
+    QCOMPARE(Gui::boxTexts().last(), QStringLiteral("保存成功!"));
+    QCOMPARE(storedScores(QStringLiteral("2006001")).last(), QStringLiteral(" 高数  88 4 1 1 2007-6-27 C020"));
 }
 
 void tst_scores::gridClickChangesTheStudentOfAnAdd()
@@ -790,6 +801,39 @@ void tst_scores::editThroughTheCellEditors()
     QCOMPARE(storedScores(QStringLiteral("2006001")).first(), QStringLiteral("高等数学 60 3 1 1 1999-12-31 C000"));
 }
 
+void tst_scores::searchWritesAScoreStillBeingTyped()
+{
+    scoreFixture();
+    platform::Form* w = open(QStringLiteral("frmchenggl"));
+    auto* grid = c<store::DataGrid>(w, "dgdChengji");
+    type(w, "txtXh", QStringLiteral("2006001"));
+    press(w, "cmdFind");
+    const QString score = QStringLiteral("成绩");
+
+    // 85.5 -> 99, and 查询 pressed by its access key while the cell is still open: written as
+    // leaving the row would write it, then the search runs and the editing ends.
+    press(w, "cmdEdit");
+    typeInCell(grid, 0, score, QStringLiteral("99"));
+    accessKey(w, Qt::Key_F);
+    QCOMPARE(Gui::boxes().size(), 1); // the 编辑 notice only
+    QCOMPARE(storedScores(QStringLiteral("2006001")).first(), QStringLiteral("高等数学 99 3 1 1 2006-6-20 C000"));
+    QCOMPARE(column(rs(w, "rs_Kj"), score).first(), QStringLiteral("99"));
+    QCOMPARE(buttons(w), kBrowsing);
+    QVERIFY(!grid->allowUpdate());
+
+    // A score the column refuses is told, not written, and the search still runs.
+    press(w, "cmdEdit");
+    typeInCell(grid, 0, score, QStringLiteral("八十"));
+    type(w, "txtXh", QStringLiteral("2006003"));
+    press(w, "cmdFind");
+    QCOMPARE(Gui::boxes().size(), 3);
+    QCOMPARE(Gui::boxTexts().last(), QStringLiteral("“成绩”的值类型不对：这里只能填写数字。"));
+    QCOMPARE(storedScores(QStringLiteral("2006001")).first(), QStringLiteral("高等数学 99 3 1 1 2006-6-20 C000"));
+    QCOMPARE(panel(w, 3), QStringLiteral("1"));
+    QCOMPARE(buttons(w), kBrowsing);
+    QVERIFY(!grid->allowUpdate());
+}
+
 void tst_scores::deleteAsksFirst()
 {
     scoreFixture();
@@ -834,11 +878,7 @@ void tst_scores::serverRestartAndOutage()
         QSKIP("a server to lose: the SQLite file has none");
     scoreFixture();
     PgProxy proxy(TestDb::pgSocketFile());
-    TestDb::addProxySource(QStringLiteral("Orlenta"), proxy.port());
-    auto restore = qScopeGuard([] {
-        platform::Forms::discardAll();
-        TestDb::restoreSources();
-    });
+    auto restore = throughProxy(proxy);
     platform::Form* w = open(QStringLiteral("frmchenggl"));
     const QString lost = QStringLiteral("与数据库服务器的连接已断开");
 
@@ -889,6 +929,11 @@ void tst_scores::serverRestartAndOutage()
     press(w, "cmdUpgrate");
     QCOMPARE(Gui::boxes().size(), before + 1);
     QVERIFY2(Gui::boxTexts().last().startsWith(QStringLiteral("保存时与数据库服务器的连接断开了")), qPrintable(Gui::boxTexts().last()));
+    QCOMPARE(scoreRows(QStringLiteral("课程名='软件工程'")), 1);
+    // Nothing invites a second copy: 保存 is off until the next 添加.
+    QCOMPARE(buttons(w), kBrowsing);
+    press(w, "cmdUpgrate");
+    QCOMPARE(Gui::boxes().size(), before + 1);
     QCOMPARE(scoreRows(QStringLiteral("课程名='软件工程'")), 1);
     type(w, "txtXh", QStringLiteral("2006003"));
     press(w, "cmdFind");
@@ -961,6 +1006,13 @@ void tst_scores::courseWindowStates()
     QCOMPARE(Gui::boxes().last().text, QStringLiteral("要删除此条信息吗?"));
     QCOMPARE(column(courses, QStringLiteral("课程号")), (QStringList { "C000", "C002" }));
 
+    // A name still being typed when 保存 is pressed by its access key is saved with the row.
+    press(w, "cmdEdit");
+    typeInCell(grid, 0, QStringLiteral("课程名"), QStringLiteral("物理"));
+    accessKey(w, Qt::Key_S);
+    QCOMPARE(Gui::boxTexts().last(), QStringLiteral("保存成功!"));
+    QCOMPARE(TestDb::value(QStringLiteral("select 课程名 from 学生课程表 where 课程号='C000'")).toString(), QStringLiteral("物理"));
+
     // Closing with a pending course writes nothing.
     press(w, "cmdAdd");
     QVERIFY(editCell(courses, 2, QStringLiteral("课程号"), QStringLiteral("C009")));
@@ -982,23 +1034,29 @@ void tst_scores::courseWindowRefusalsKeepTheRowPending()
     QVERIFY(editCell(courses, 1, QStringLiteral("学分"), QStringLiteral("3")));
     const int before = Gui::boxes().size();
 
-    // Each refusal is told with the database's text; the row stays as typed.
+    // Each refusal is told in Chinese by its kind, naming the column, alike on both engines (the
+    // database's words, where there are any, below); the row stays as typed.
     press(w, "cmdSave");
     QCOMPARE(Gui::boxes().size(), before + 1);
-    QVERIFY(Gui::boxes().last().text != QStringLiteral("保存成功!"));
+    QCOMPARE(Gui::boxes().last().text, QStringLiteral("“学时”的值类型不对：这里只能填写整数。"));
     QCOMPARE(Gui::boxes().last().title, QStringLiteral("Orlenta"));
     QCOMPARE(courses->editMode(), store::DataControl::EditMode::Add);
     QVERIFY(enabled(w, "cmdSave") && c<store::DataGrid>(w, "dtgGlk")->allowUpdate());
+    // Hours of 2.5 are no whole number: refused, not stored as 2 (nor as 3).
+    QVERIFY(editCell(courses, 1, QStringLiteral("学时"), QStringLiteral("2.5")));
+    press(w, "cmdSave");
+    QCOMPARE(Gui::boxes().last().text, QStringLiteral("“学时”的值类型不对：这里只能填写整数。"));
     QVERIFY(editCell(courses, 1, QStringLiteral("学时"), QStringLiteral("48")));
     press(w, "cmdSave"); // the course number is taken
-    QCOMPARE(Gui::boxes().size(), before + 2);
-    QVERIFY(Gui::boxes().last().text != QStringLiteral("保存成功!"));
+    QCOMPARE(Gui::boxes().size(), before + 3);
+    QVERIFY2(Gui::boxes().last().text.startsWith(QStringLiteral("“课程号”的值已经存在，不能重复。\n\n详细信息：")),
+        qPrintable(Gui::boxes().last().text));
     QCOMPARE(courses->editMode(), store::DataControl::EditMode::Add);
     QCOMPARE(TestDb::count(QStringLiteral("学生课程表")), 1);
     QVERIFY(editCell(courses, 1, QStringLiteral("学分"), QStringLiteral("3学分")));
     QVERIFY(editCell(courses, 1, QStringLiteral("课程号"), QStringLiteral("C002")));
     press(w, "cmdSave");
-    QVERIFY(Gui::boxes().last().text != QStringLiteral("保存成功!"));
+    QCOMPARE(Gui::boxes().last().text, QStringLiteral("“学分”的值类型不对：这里只能填写数字。"));
     QVERIFY(editCell(courses, 1, QStringLiteral("学分"), QStringLiteral("3")));
     press(w, "cmdSave");
     QCOMPARE(Gui::boxes().last().text, QStringLiteral("保存成功!"));
@@ -1014,6 +1072,92 @@ void tst_scores::courseWindowRefusalsKeepTheRowPending()
     Gui::answer(Answer::Yes);
     press(w, "cmdExit");
     QCOMPARE(column(courses, QStringLiteral("课程号")), (QStringList { "C001", "C002" }));
+}
+
+void tst_scores::courseWindowWithoutTheServer()
+{
+    if (TestDb::engine() != store::Engine::PostgreSQL)
+        QSKIP("a server to lose: the SQLite file has none");
+    addCourse(QStringLiteral("C001"), QStringLiteral("高等数学"), 96, 5);
+    PgProxy proxy(TestDb::pgSocketFile());
+    auto restore = throughProxy(proxy);
+    platform::Form* w = open(QStringLiteral("frmkgl"));
+    store::DataControl* courses = rs(w, "rs_Kgl");
+    auto* grid = c<store::DataGrid>(w, "dtgGlk");
+    auto hours = [] { return TestDb::value(QStringLiteral("select 学时 from 学生课程表 where 课程号='C001'")).toInt(); };
+    const QString unknown = QStringLiteral("保存时与数据库服务器的连接断开了");
+
+    // The reply to a change is lost: told unknown; the grid shows what the table holds, and the
+    // window is as after a save.
+    press(w, "cmdEdit");
+    QVERIFY(editCell(courses, 0, QStringLiteral("学时"), QStringLiteral("50")));
+    proxy.loseReplyTo("UPDATE 学生课程表");
+    press(w, "cmdSave");
+    QVERIFY2(Gui::boxTexts().last().startsWith(unknown), qPrintable(Gui::boxTexts().last()));
+    QCOMPARE(hours(), 50);
+    QCOMPARE(column(courses, QStringLiteral("学时")), QStringList { QStringLiteral("50") });
+    QVERIFY(!enabled(w, "cmdSave") && !grid->allowUpdate());
+    // Changing the row again is no conflict with anybody: the user's own save was read back.
+    press(w, "cmdEdit");
+    QVERIFY(editCell(courses, 0, QStringLiteral("学时"), QStringLiteral("52")));
+    press(w, "cmdSave");
+    QCOMPARE(Gui::boxTexts().last(), QStringLiteral("保存成功!"));
+    QCOMPARE(hours(), 52);
+
+    // The reply to a new course is lost: it is listed once, and 保存 cannot send it again.
+    press(w, "cmdAdd");
+    QVERIFY(editCell(courses, 1, QStringLiteral("课程号"), QStringLiteral("C002")));
+    QVERIFY(editCell(courses, 1, QStringLiteral("课程名"), QStringLiteral("线性代数")));
+    proxy.loseReplyTo("INSERT INTO 学生课程表");
+    press(w, "cmdSave");
+    QVERIFY2(Gui::boxTexts().last().startsWith(unknown), qPrintable(Gui::boxTexts().last()));
+    const int told = Gui::boxes().size();
+    press(w, "cmdSave");
+    QCOMPARE(Gui::boxes().size(), told);
+    QCOMPARE(column(courses, QStringLiteral("课程号")), (QStringList { "C001", "C002" }));
+    QCOMPARE(TestDb::count(QStringLiteral("学生课程表")), 2);
+}
+
+void tst_scores::scoreGridAfterAnOutage()
+{
+    if (TestDb::engine() != store::Engine::PostgreSQL)
+        QSKIP("a server to lose: the SQLite file has none");
+    TestDb::addStudent(QStringLiteral("2006001"), QStringLiteral("张三"));
+    QStringList values;
+    for (int i = 0; i < 400; ++i)
+        values << QStringLiteral("('2006%1', '高等数学', 'C001', %2, 5, 1, 1, '2006-06-20')").arg(i, 3, 10, QLatin1Char('0')).arg(i % 100);
+    TestDb::exec(QStringLiteral("insert into 学生成绩表 (学号, 课程名, 课程号, 成绩, 学分, 院系号, 班级号, 考试时间) values ")
+        + values.join(QStringLiteral(", ")));
+    PgProxy proxy(TestDb::pgSocketFile());
+    auto restore = throughProxy(proxy);
+    platform::Form* w = open(QStringLiteral("frmchenggl"));
+    store::DataControl* scores = rs(w, "rs_Kj");
+    auto* grid = c<store::DataGrid>(w, "dgdChengji");
+    QCOMPARE(panel(w, 3), QStringLiteral("400"));
+    const int number = scores->fieldIndex(QStringLiteral("学号"));
+    auto shown = [&](int row) {
+        QVariant value;
+        return scores->cachedValue(row, number, value); // read for the grid, not for the test
+    };
+
+    // The server goes while the user scrolls: the loss is told once, however far they scroll.
+    proxy.refuse(true);
+    proxy.cutAll();
+    const int before = Gui::boxes().size();
+    for (int row : { 390, 200, 300 }) {
+        grid->scrollTo(grid->model()->index(row, number));
+        grid->viewport()->repaint();
+        Gui::settle();
+    }
+    QCOMPARE(Gui::boxes().size(), before + 1);
+    QVERIFY2(Gui::boxTexts().last().startsWith(QStringLiteral("与数据库服务器的连接已断开")), qPrintable(Gui::boxTexts().last()));
+    QVERIFY(!shown(300));
+
+    // Back again: the rows on the screen show by themselves, within a few seconds, untold.
+    proxy.refuse(false);
+    QTRY_VERIFY_WITH_TIMEOUT(shown(300), 8000);
+    QCOMPARE(Gui::boxes().size(), before + 1);
+    QCOMPARE(grid->model()->index(300, number).data().toString(), QStringLiteral("2006300"));
 }
 
 void tst_scores::courseChangesAndTheScoreWindow()
@@ -1244,12 +1388,56 @@ void tst_scores::summaryDatesAndResets()
     QCOMPARE(c<store::DatePicker>(w, "dpkFd")->value(), QDate::currentDate());
     QVERIFY(!enabled(w, "dpkFd"));
 
+    // A date the picker cannot hold is told, kept as typed, and summarises nothing.
+    press(w, "cmdChose");
+    auto* from = c<store::DatePicker>(w, "dpkFd");
+    from->setFocus();
+    from->setSelectedSection(QDateTimeEdit::YearSection);
+    QTest::keyClicks(from, QStringLiteral("21000229"));
+    c<QCheckBox>(w, "chkXh")->setChecked(true);
+    type(w, "txtXh", QStringLiteral("2006001"));
+    const QString summarised = rs(w, "rs_Cj")->recordSource();
+    press(w, "cmdHz");
+    QVERIFY2(Gui::boxTexts().last().startsWith(QStringLiteral("“2100-02-29”不是可以使用的日期")), qPrintable(Gui::boxTexts().last()));
+    QCOMPARE(from->text(), QStringLiteral("2100-02-29"));
+    QCOMPARE(rs(w, "rs_Cj")->recordSource(), summarised);
+    c<QCheckBox>(w, "chkXh")->setChecked(false);
+    MsgBox::clear();
+
     // The order of the dates is not checked: a first date after the last finds nothing.
     setRange(w, QDate(2008, 1, 1), QDate(2006, 1, 1));
     c<QCheckBox>(w, "chkXh")->setChecked(true);
     type(w, "txtXh", QStringLiteral("2006001"));
     press(w, "cmdHz");
     QCOMPARE(Gui::boxTexts(), QStringList { kNoSummary });
+}
+
+void tst_scores::summaryWithoutTheServer()
+{
+    if (TestDb::engine() != store::Engine::PostgreSQL)
+        QSKIP("a server to lose: the SQLite file has none");
+    summaryFixture();
+    PgProxy proxy(TestDb::pgSocketFile());
+    auto restore = throughProxy(proxy);
+    platform::Form* w = open(QStringLiteral("frmchz"));
+    setRange(w, QDate(2006, 1, 1), QDate(2008, 12, 31));
+    c<QCheckBox>(w, "chkClass")->setChecked(true);
+    pick(w, "dcbClass", QStringLiteral("计算机2003级1班"));
+    press(w, "cmdHz");
+    QCOMPARE(panel(w, 3), QStringLiteral("2"));
+
+    // A summary the server cannot answer empties the grid: the count says so too.
+    proxy.refuse(true);
+    proxy.cutAll();
+    press(w, "cmdHz");
+    QVERIFY2(Gui::boxTexts().last().startsWith(QStringLiteral("与数据库服务器的连接已断开")), qPrintable(Gui::boxTexts().last()));
+    QCOMPARE(c<store::DataGrid>(w, "dgdCj")->model()->rowCount(), 0);
+    QCOMPARE(panel(w, 3), QStringLiteral("0"));
+
+    proxy.refuse(false);
+    press(w, "cmdHz");
+    QCOMPARE(panel(w, 3), QStringLiteral("2"));
+    QCOMPARE(summaryRows(w).size(), 2);
 }
 
 void tst_scores::summaryFindsNothing()

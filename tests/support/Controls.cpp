@@ -56,6 +56,30 @@ void clickRow(store::DataGrid* grid, int row)
     Gui::settle();
 }
 
+void typeInCell(store::DataGrid* grid, int row, const QString& field, const QString& text)
+{
+    const QModelIndex at = grid->model()->index(row, grid->dataSource()->fieldIndex(field));
+    grid->setFocus();
+    grid->setCurrentIndex(at);
+    grid->edit(at);
+    Gui::settle();
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    if (!editor || !grid->isAncestorOf(editor)) {
+        qWarning("no editor opened in %s", qPrintable(grid->objectName()));
+        return;
+    }
+    editor->selectAll();
+    editor->insert(text); // as typed over the selection, in any script
+}
+
+void accessKey(QWidget* window, Qt::Key key)
+{
+    QWidget* focus = QApplication::focusWidget();
+    QTest::keyClick(focus ? focus : window, key, Qt::AltModifier);
+    QTest::qWait(150); // a button pressed by its access key clicks 100 ms later
+    Gui::settle();
+}
+
 QStringList shownCaptions(store::DataGrid* grid)
 {
     QStringList captions;

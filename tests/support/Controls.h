@@ -1,8 +1,13 @@
 #pragma once
 
 #include "Gui.h"
+#include "PgProxy.h"
+#include "TestDb.h"
+
+#include "platform/Forms.h"
 
 #include <QString>
+#include <QScopeGuard>
 #include <QStringList>
 
 class QWidget;
@@ -44,8 +49,25 @@ void pick(QWidget* window, const char* combo, const QString& value);
 
 // Clicks a row of a grid in its first shown column, which makes it the current row.
 void clickRow(store::DataGrid* grid, int row);
+// Opens the editor of a cell of a grid and types into it, leaving it open (as a user who has not
+// yet left the cell): the record set has not been told of the text.
+void typeInCell(store::DataGrid* grid, int row, const QString& field, const QString& text);
+// Presses Alt and a key where the focus is, as the access key of a button; the button's click,
+// which comes a moment later, is waited for.
+void accessKey(QWidget* window, Qt::Key key);
 // The captions of a grid's shown columns, in the order they are shown.
 QStringList shownCaptions(store::DataGrid* grid);
+
+// The program reaches the test database through `proxy` (PostgreSQL) until the guard this
+// returns goes, which first closes every window.
+[[nodiscard]] inline auto throughProxy(PgProxy& proxy)
+{
+    TestDb::addProxySource(QStringLiteral("Orlenta"), proxy.port());
+    return qScopeGuard([] {
+        platform::Forms::discardAll();
+        TestDb::restoreSources();
+    });
+}
 
 // A text of `length` characters with quotes, a backslash and the pattern characters of like in it.
 QString longText(int length);

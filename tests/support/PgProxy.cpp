@@ -53,6 +53,12 @@ void PgProxy::loseReplyTo(const QByteArray& marker, bool thenRefuse)
     m_refuseAfterLoss = thenRefuse;
 }
 
+void PgProxy::holdReplyTo(const QByteArray& marker)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_holdMarker = marker;
+}
+
 void PgProxy::cutAll()
 {
     m_cut = true;
@@ -67,6 +73,7 @@ void PgProxy::run()
         int client;
         int server;
         bool losing = false;
+        bool holding = false;
     };
     std::vector<Session> sessions;
     auto close = [](Session& s) {
@@ -111,8 +118,14 @@ void PgProxy::run()
                             s.losing = true;
                             m_marker.clear();
                         }
+                        if (!m_holdMarker.isEmpty() && QByteArray::fromRawData(buffer, n).contains(m_holdMarker)) {
+                            s.holding = true;
+                            m_holdMarker.clear();
+                        }
                     }
                     [[maybe_unused]] const auto sent = ::write(s.server, buffer, size_t(n));
+                } else if (s.holding) {
+                    // Read and dropped: the server is not held up, the program hears nothing.
                 } else if (s.losing) {
                     close(s); // the server did it; its reply is lost with the session
                     std::lock_guard<std::mutex> guard(m_lock);

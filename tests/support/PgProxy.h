@@ -9,7 +9,8 @@
 
 // A TCP proxy in front of the test cluster's unix socket: a network and a server that fail on
 // cue. A session through it can lose the server's reply to a chosen statement (after the server
-// has done it), be cut at once, or find no server to reach.
+// has done it), never get that reply while the session stays open, be cut at once, or find no
+// server to reach.
 class PgProxy {
 public:
     // `socketFile` is the cluster's socket (…/.s.PGSQL.5432).
@@ -26,6 +27,10 @@ public:
     // dropped and the session is cut. With thenRefuse, the server is unreachable from then on
     // (until refuse(false)), as when it goes down in the middle of a save.
     void loseReplyTo(const QByteArray& marker, bool thenRefuse = false);
+    // The next statement sent that contains `marker` reaches the server, and nothing the server
+    // sends on that session reaches the program from then on; the session stays open until the
+    // program gives it up. So it is when the server's host or the network path dies mid-reply.
+    void holdReplyTo(const QByteArray& marker);
     // Every session carried now is cut, as a server restart does.
     void cutAll();
     // New sessions are refused (closed as soon as they come), as while a server is down.
@@ -47,5 +52,6 @@ private:
     std::mutex m_lock;
     QByteArray m_marker;
     bool m_refuseAfterLoss = false;
+    QByteArray m_holdMarker;
     std::thread m_thread;
 };

@@ -100,6 +100,7 @@ void DataGrid::setDataSource(DataControl* control)
         followRecordSet();
     });
     connect(control, &DataControl::currentChanged, this, &DataGrid::followRecordSet);
+    connect(control, &DataControl::aboutToUpdate, this, &DataGrid::handOverEditor);
     connect(model, &RecordModel::failed, this, &DataGrid::report);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this, &DataGrid::rowChosen);
     applyColumns();
@@ -182,13 +183,55 @@ void DataGrid::rowChosen(const QModelIndex& current, const QModelIndex& previous
     try {
         m_control->moveTo(current.row());
     } catch (const DbError& error) {
-        report(error.text());
+        writeFailed(error);
         // The record set stayed where it was; so does the grid.
         m_syncing = true;
-        if (previous.isValid())
+        if (previous.isValid() && m_control->currentRow() == previous.row())
             selectionModel()->setCurrentIndex(previous, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         m_syncing = false;
+        followRecordSet();
     }
+}
+
+void DataGrid::writeFailed(const DbError& error)
+{
+    report(error.text());
+    // The write may be stored, and the record set dropped it: what the table holds is read again,
+    // so that the row is neither shown as it was nor later refused as changed by someone else.
+    if (error.kind() == DbError::Kind::OutcomeUnknown)
+        m_control->refreshAfter(error);
+}
+
+bool DataGrid::writePending()
+{
+    if (!m_control || !m_control->isOpen())
+        return true;
+    try {
+        m_control->writePending();
+    } catch (const DbError& error) {
+        m_control->cancel();
+        writeFailed(error);
+        return error.isRefusal();
+    }
+    return true;
+}
+
+void DataGrid::commitData(QWidget* editor)
+{
+    m_committing = true;
+    QTableView::commitData(editor);
+    m_committing = false;
+}
+
+void DataGrid::handOverEditor()
+{
+    if (m_committing || state() != EditingState)
+        return;
+    QWidget* editor = indexWidget(currentIndex());
+    if (!editor)
+        return;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
 void DataGrid::keyPressEvent(QKeyEvent* event)
