@@ -15,10 +15,12 @@
 #include "app/Application.h"
 #include "platform/Forms.h"
 #include "platform/MsgBox.h"
+#include "store/ChangeLog.h"
 #include "store/Backup.h"
 #include "store/Connection.h"
 #include "store/DataControl.h"
 #include "store/DbError.h"
+#include "store/Password.h"
 #include "store/ScoreStatistics.h"
 #include "store/ServerDump.h"
 #include "store/Setup.h"
@@ -776,7 +778,8 @@ void walk()
 // one transaction, read before written) 200 times each, on 20 shared students: each save adds
 // one to a counter column (联系电话 or 籍贯, alternately) as read. Refused saves are real
 // conflicts (the same column changed meanwhile); a lost update would leave the counters' sum
-// below the saves.
+// below the saves. Every save writes its two change records in its transaction; the soak runs
+// without them too (soak_no_log_*), in turn with it, to show what they cost.
 
 constexpr int kSoakWriters = 4;
 constexpr int kSoakSaves = 200;
@@ -784,13 +787,17 @@ constexpr int kSoakStudents = 20;
 
 QString soakStudent(int i) { return QStringLiteral("%1").arg(2099000 + i); }
 
-int soakWriter(int writer)
+int soakWriter(int writer, bool recording)
 {
+    store::ChangeLog::setRecording(recording);
+    store::ChangeLog::setUser(QStringLiteral("soak%1").arg(writer));
     auto db = std::make_shared<store::Connection>();
     store::DataControl student(db), status(db);
     status.setRecordSource(QStringLiteral("select * from 学籍变更信息表 where 学号='none'"));
     status.refresh();
     int saved = 0, refused = 0, failed = 0;
+    QElapsedTimer loop; // the saves alone, without starting the process and connecting
+    loop.start();
     for (int i = 0; i < kSoakSaves; ++i) {
         const QString number = soakStudent((writer * 7 + i) % kSoakStudents);
         const QString column = (i + writer) % 2 ? QStringLiteral("籍贯") : QStringLiteral("联系电话");
@@ -828,17 +835,19 @@ int soakWriter(int writer)
             }
         }
     }
-    say(QStringLiteral("soak %1 %2 %3").arg(saved).arg(refused).arg(failed));
+    say(QStringLiteral("soak %1 %2 %3 %4").arg(saved).arg(refused).arg(failed).arg(loop.nsecsElapsed() / 1e9));
     return 0;
 }
 
 struct SoakRun {
     int saved = 0, refused = 0, failed = 0;
     double seconds = 0;
+    double saving = 0; // the longest writer's saves alone, without starting and connecting
+    double savesPerSecond() const { return saving > 0 ? saved / saving : 0; }
 };
 
 // The four writers on the data source of the environment, as processes of their own.
-SoakRun runSoakWriters(const Setting& s)
+SoakRun runSoakWriters(const Setting& s, bool recording = true)
 {
     QElapsedTimer clock;
     clock.start();
@@ -847,7 +856,8 @@ SoakRun runSoakWriters(const Setting& s)
         auto* p = new QProcess;
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p->start(QCoreApplication::applicationFilePath(),
-            { "--child", "soak-writer", s.engine, QString::number(s.students), QString::number(w) });
+            { "--child", "soak-writer", s.engine, QString::number(s.students), QString::number(w),
+                recording ? QStringLiteral("log") : QStringLiteral("nolog") });
         writers << p;
     }
     SoakRun out;
@@ -862,6 +872,7 @@ SoakRun runSoakWriters(const Setting& s)
             out.saved += n.value(1).toInt();
             out.refused += n.value(2).toInt();
             out.failed += n.value(3).toInt();
+            out.saving = std::max(out.saving, n.value(4).toDouble());
         }
         delete p;
     }
@@ -878,7 +889,11 @@ void addSoakStudents(store::Connection& db)
                        .arg(i));
 }
 
-int soak(const Setting& s)
+struct SoakResult : SoakRun {
+    int counted = 0, statusRows = 0, records = 0;
+};
+
+SoakResult soakRun(const Setting& s, bool recording)
 {
     if (s.engine == "postgres") {
         Postgres admin(s.pgSocket(), "postgres");
@@ -893,22 +908,54 @@ int soak(const Setting& s)
         store::Setup::init(db);
         addSoakStudents(db);
     }
-    const SoakRun run = runSoakWriters(s);
-    const int saved = run.saved, refused = run.refused, failed = run.failed;
-    const double seconds = run.seconds;
+    SoakResult r;
+    static_cast<SoakRun&>(r) = runSoakWriters(s, recording);
     store::Connection db;
     const auto sum = db.select(QStringLiteral("select 联系电话, 籍贯 from 学生个人信息表"));
-    int counted = 0;
     for (const auto& row : sum.rows)
-        counted += row.value(0).toString().toInt() + row.value(1).toString().toInt();
-    const int statusRows = db.select(QStringLiteral("select count(*) from 学籍变更信息表")).rows.value(0).value(0).toInt();
-    figure("soak_saved", saved, "saves");
-    figure("soak_refused_conflict", refused, "saves");
-    figure("soak_failed", failed, "saves");
-    figure("soak_lost", saved - counted, "updates");
-    figure("soak_status_rows_unmatched", statusRows - saved, "rows");
-    figure("soak_s", seconds, "s");
+        r.counted += row.value(0).toString().toInt() + row.value(1).toString().toInt();
+    r.statusRows = db.select(QStringLiteral("select count(*) from 学籍变更信息表")).rows.value(0).value(0).toInt();
+    r.records = db.select(QStringLiteral("select count(*) from 操作记录表 where 用户 like 'soak%'")).rows.value(0).value(0).toInt();
+    return r;
+}
+
+int soak(const Setting& s)
+{
+    // With and without the records, five times each in turn; the medians count, so that neither
+    // pays alone for the machine's other work.
+    QVector<double> withRecords, without;
+    SoakResult logged;
+    for (int run = 0; run < kRuns; ++run) {
+        const SoakResult one = soakRun(s, true);
+        if (run == 0)
+            logged = one;
+        withRecords << one.savesPerSecond();
+        without << soakRun(s, false).savesPerSecond();
+    }
+    std::sort(withRecords.begin(), withRecords.end());
+    std::sort(without.begin(), without.end());
+    const double withLog = withRecords[withRecords.size() / 2];
+    const double withoutLog = without[without.size() / 2];
+    figure("soak_saved", logged.saved, "saves");
+    figure("soak_refused_conflict", logged.refused, "saves");
+    figure("soak_failed", logged.failed, "saves");
+    figure("soak_lost", logged.saved - logged.counted, "updates");
+    figure("soak_status_rows_unmatched", logged.statusRows - logged.saved, "rows");
+    // Two records a save (the status row added, the counter changed), none for a refused one.
+    figure("soak_records_unmatched", logged.records - 2 * logged.saved, "records");
+    figure("soak_s", logged.seconds, "s");
+    figure("soak_saves_per_s", withLog, "saves/s");
+    figure("soak_no_log_saves_per_s", withoutLog, "saves/s");
+    figure("soak_log_cost", 100.0 * (1.0 - withLog / withoutLog), "%");
     return 0;
+}
+
+// What a password costs: making its hash (a password set) and checking one (a sign-in).
+void passwords()
+{
+    const QString hash = store::Password::hash(QStringLiteral("admin"));
+    figure("password_hash_ms", median([] { (void)store::Password::hash(QStringLiteral("一个密码")); }), "ms");
+    figure("password_check_ms", median([&] { (void)store::Password::matches(hash, QStringLiteral("admin")); }), "ms");
 }
 
 // ---- backups -----------------------------------------------------------------------------
@@ -1062,6 +1109,10 @@ int child(const QStringList& args)
     }
     if (args.value(0) == "office-ws")
         return officeWorkstation(args.mid(1)); // the data source is the office's, inherited
+    if (args.value(0) == "passwords") {
+        passwords();
+        return 0;
+    }
     Setting s;
     s.engine = args.value(1);
     s.students = args.value(2).toInt();
@@ -1075,8 +1126,8 @@ int child(const QStringList& args)
         if (s.engine == "postgres" && args.value(0) == "soak"
             && QProcess::execute(QStringLiteral(ORLENTA_SOURCE_DIR "/scripts/pg-cluster.sh"), { "start", s.dir() }) != 0)
             return 1;
-        if (args.value(0) == "soak-writer")
-            return soakWriter(args.value(3).toInt()); // the data source is the soak's, inherited
+        if (args.value(0) == "soak-writer") // the data source is the soak's, inherited
+            return soakWriter(args.value(3).toInt(), args.value(4) != QLatin1String("nolog"));
         pointDataSourceAt(s, s.engine == "sqlite" ? s.dir() + "/soak.db" : QStringLiteral("orlenta_soak"), "soak.ini");
         return soak(s);
     }
@@ -1168,6 +1219,7 @@ int main(int argc, char** argv)
             officeSeconds);
     say(QStringLiteral("# %1 students; medians of %2 runs; build %3").arg(students).arg(kRuns).arg(buildDir()));
     figure("startup_ms", startup(), "ms");
+    passwords();
     int failed = 0;
     for (const QString& engine : engines) {
         say(QStringLiteral("# engine %1").arg(engine));

@@ -20,6 +20,7 @@
 #include "store/ui/DatePicker.h"
 #include "store/ui/Makers.h"
 
+#include <QAction>
 #include <QDate>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -131,6 +132,13 @@ frmchenggl::frmchenggl()
         QStringLiteral("课程号"), QStringLiteral("学分"), QStringLiteral("院系号"), QStringLiteral("班级号") });
     dgdChengji->setAllowUpdate(false);
     dgdChengji->setItemDelegate(new CellDelegate(dgdChengji));
+    // The grid's menu also shows who changed the current score and when.
+    auto* separator = new QAction(dgdChengji);
+    separator->setSeparator(true);
+    dgdChengji->addAction(separator);
+    mnuXgjl = new QAction(QStringLiteral("查看修改记录…"), dgdChengji);
+    mnuXgjl->setObjectName(QStringLiteral("mnuXgjl"));
+    dgdChengji->addAction(mnuXgjl);
     auto* gridLayout = new QVBoxLayout(schengjiFrame);
     gridLayout->addWidget(dgdChengji);
 
@@ -174,6 +182,7 @@ frmchenggl::frmchenggl()
     on(cmdDelet, &QPushButton::clicked, &frmchenggl::cmdDelet_Click);
     on(cmdClear, &QPushButton::clicked, &frmchenggl::cmdClear_Click);
     on(cmdFbt, &QPushButton::clicked, &frmchenggl::cmdFbt_Click);
+    on(mnuXgjl, &QAction::triggered, &frmchenggl::mnuXgjl_Click);
 }
 
 void frmchenggl::Form_Load()
@@ -553,3 +562,20 @@ void frmchenggl::leaveAdding()
 
 // The scores the grid holds, counted by the database from the grid's statement.
 void frmchenggl::cmdFbt_Click() { reports::ScoreChart::open(this, rs_Kj->connection(), rs_Kj->recordSource(), m_covers); }
+
+void frmchenggl::mnuXgjl_Click()
+{
+    // A score not stored yet (a row being added) has no history.
+    const int row = rs_Kj->currentRow();
+    const QVariant key = row >= 0 && rs_Kj->editMode() != DataControl::EditMode::Add
+        ? rs_Kj->valueAt(row, rs_Kj->fieldIndex(QStringLiteral("编号")))
+        : QVariant();
+    if (key.isNull()) {
+        MsgBox::show(QStringLiteral("请先在表中选择一条成绩记录。"), QStringLiteral("提示"), MsgBox::Icon::Information);
+        return;
+    }
+    platform::Form* history = platform::Forms::show(QStringLiteral("frmczjl"));
+    if (history)
+        QMetaObject::invokeMethod(history, "showRow", Q_ARG(QString, QStringLiteral("学生成绩表")),
+            Q_ARG(QString, key.toString()));
+}

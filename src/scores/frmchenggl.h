@@ -4,6 +4,7 @@
 
 #include <QVariant>
 
+class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -49,6 +50,7 @@ public:
     void cmdDelet_Click();
     void cmdClear_Click();
     void cmdFbt_Click();
+    void mnuXgjl_Click();
 
 private:
     void showCount();
@@ -90,6 +92,7 @@ private:
     QPushButton* cmdUpgrate;
     QPushButton* cmdClear;
     QPushButton* cmdFbt;
+    QAction* mnuXgjl; // the grid's "查看修改记录…"
 
     QGroupBox* famKe;
     QLabel* lblXh;

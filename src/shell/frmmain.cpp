@@ -76,6 +76,8 @@ frmmain::frmmain()
         &QAction::triggered, &frmmain::sysp_Click);
     syss = menuItem(sys, "syss", QStringLiteral("系统管理员窗口"), QKeySequence(QStringLiteral("Ctrl+T")), "frmGly");
     on(syss, &QAction::triggered, &frmmain::syss_Click);
+    sysczjl = menuItem(sys, "sysczjl", QStringLiteral("操作记录"), QKeySequence(), "frmczjl");
+    on(sysczjl, &QAction::triggered, &frmmain::sysczjl_Click);
     sysx = menuItem(sys, "sysx", QStringLiteral("学校信息设置"), QKeySequence(), "frmXxsz");
     on(sysx, &QAction::triggered, &frmmain::sysx_Click);
     // Copies of the records and putting one back, for a 系统管理员.
@@ -174,6 +176,8 @@ void frmmain::Form_Load()
     syshf->setEnabled(administrator);
     if (administrator)
         DailyCopy::tell(); // a failed copy of the day, once
+    // Who changed what is for system administrators only, as the accounts are.
+    sysczjl->setEnabled(administrator && platform::Forms::isAvailable("frmczjl"));
     Timer1->start();
     Timer1_Timer();
 }
@@ -198,6 +202,12 @@ void frmmain::syss_Click()
 {
     if (syss->isEnabled())
         openWorkWindow(QStringLiteral("frmGly"));
+}
+
+void frmmain::sysczjl_Click()
+{
+    if (sysczjl->isEnabled())
+        openWorkWindow(QStringLiteral("frmczjl"));
 }
 
 // The school's settings, for system administrators as the account administration is.

@@ -30,6 +30,7 @@ public:
     void xjgl_Click();
     void sysp_Click();
     void syss_Click();
+    void sysczjl_Click();
     void sysx_Click();
     void sysbf_Click();
     void syshf_Click();
@@ -53,6 +54,7 @@ private:
     platform::StatusPanels* stubar;
     QTimer* Timer1;
     QAction* syss;
+    QAction* sysczjl;
     QAction* sysx;
     QAction* sysbf;
     QAction* syshf;

@@ -6,6 +6,7 @@
 #include "Sql.h"
 #include "Value.h"
 
+#include <QDate>
 #include <QSysInfo>
 
 namespace store {
@@ -70,34 +71,58 @@ void identify(ChangeLog::Entry& entry, const Table* table, std::initializer_list
     }
 }
 
+// The key and the student of the change records of a row, from that row as it was stored.
+void identifyFrom(QVector<ChangeLog::Entry>& entries, const Connection::Rows& returned)
+{
+    if (returned.rows.isEmpty())
+        return;
+    const ChangeLog::Row row { returned.fields, returned.rows.first() };
+    for (ChangeLog::Entry& entry : entries) {
+        entry.key.clear();
+        entry.student.clear();
+        identify(entry, Schema::table(entry.table), { &row });
+    }
+}
+
 QString where()
 {
     const Actor& a = actor();
     return a.origin.isEmpty() ? a.workstation : QStringLiteral("%1 (%2)").arg(a.workstation, a.origin);
 }
 
+// The records as rows of a statement INSERT INTO 操作记录表 (...) VALUES <row>, <row>...
+QStringList tuples(Connection& db, const QVector<ChangeLog::Entry>& entries)
+{
+    const QString now = ChangeLog::clockExpression(db.engine());
+    const QString who = Sql::quote(actor().user);
+    const QString place = Sql::quote(where());
+    QStringList out;
+    for (const ChangeLog::Entry& e : entries)
+        // Joined, not formatted: a value may hold "%1" itself.
+        out << QLatin1Char('(')
+                + QStringList { now, who, place, Sql::quote(ChangeLog::text(e.operation)), Sql::quote(e.table),
+                      textOrNull(e.key), textOrNull(e.student), textOrNull(e.field), textOrNull(e.oldValue),
+                      textOrNull(e.newValue) }
+                      .join(QStringLiteral(", "))
+                + QLatin1Char(')');
+    return out;
+}
+
+QString insertHead() { return QStringLiteral("INSERT INTO %1 (%2) VALUES").arg(ChangeLog::table(), kColumns); }
+
+// Inside a transaction the records go with its commit, all of them in one statement; outside
+// one, at once.
 void insertRows(Connection& db, const QVector<ChangeLog::Entry>& entries)
 {
     if (!actor().recording || entries.isEmpty())
         return;
-    const QString now = ChangeLog::clockExpression(db.engine());
-    const QString who = Sql::quote(actor().user);
-    const QString place = Sql::quote(where());
-    for (int begin = 0; begin < entries.size(); begin += kRowsPerStatement) {
-        QStringList tuples;
-        const int end = std::min<int>(begin + kRowsPerStatement, entries.size());
-        for (int i = begin; i < end; ++i) {
-            const ChangeLog::Entry& e = entries[i];
-            // Joined, not formatted: a value may hold "%1" itself.
-            tuples << QLatin1Char('(')
-                    + QStringList { now, who, place, Sql::quote(ChangeLog::text(e.operation)), Sql::quote(e.table),
-                          textOrNull(e.key), textOrNull(e.student), textOrNull(e.field), textOrNull(e.oldValue),
-                          textOrNull(e.newValue) }
-                          .join(QStringLiteral(", "))
-                    + QLatin1Char(')');
-        }
-        db.execute(QStringLiteral("INSERT INTO %1 (%2) VALUES %3").arg(ChangeLog::table(), kColumns, tuples.join(", ")));
+    const QStringList rows = tuples(db, entries);
+    if (db.inTransaction()) {
+        db.deferRows(insertHead(), rows);
+        return;
     }
+    for (int begin = 0; begin < rows.size(); begin += kRowsPerStatement)
+        db.execute(insertHead() + ' ' + rows.mid(begin, kRowsPerStatement).join(QStringLiteral(", ")));
 }
 
 } // namespace
@@ -197,6 +222,79 @@ QVector<ChangeLog::Entry> ChangeLog::updated(const QString& table, const Row& be
         out << entry;
     }
     return out;
+}
+
+Connection::Rows ChangeLog::execute(Connection& db, const QString& statement, QVector<Entry> entries)
+{
+    if (!actor().recording || entries.isEmpty())
+        return db.select(statement);
+    const Table* table = Schema::table(entries.first().table);
+    // On PostgreSQL, where each statement is a round trip to the server, the records go with a
+    // statement that is sent anyway: a change on its own writes its records itself; in a
+    // transaction, the first change defers its records, and each later one writes its own with
+    // those deferred so far, so that a transaction of two changes costs no statement more and
+    // holds its row locks no longer. The commit writes what is still deferred.
+    const QStringList pending = db.inTransaction() && db.engine() == Engine::PostgreSQL && table
+        ? db.takeDeferred(insertHead())
+        : QStringList();
+    if (db.engine() != Engine::PostgreSQL || !table || (db.inTransaction() && pending.isEmpty())) {
+        // With the caller's transaction, or one of its own: the records go with its commit.
+        Transaction transaction(db);
+        const Connection::Rows returned = db.select(statement);
+        if (!returned.rows.isEmpty()) {
+            identifyFrom(entries, returned);
+            insertRows(db, entries);
+        }
+        transaction.commit();
+        return returned;
+    }
+    // One statement: the change, its records for the row it returns (and only if it returns one),
+    // and the records deferred before it.
+    QStringList values;
+    for (const Entry& e : entries)
+        values << QLatin1Char('(')
+                + QStringList { Sql::quote(text(e.operation)), Sql::quote(e.table), textOrNull(e.field), textOrNull(e.oldValue),
+                      textOrNull(e.newValue) }
+                      .join(QStringLiteral(", "))
+                + QLatin1Char(')');
+    const QString student = table->column(QStringLiteral("学号")) ? QStringLiteral("w.学号") : QStringLiteral("NULL");
+    const QString before = pending.isEmpty() ? QString() : QStringLiteral(" UNION ALL VALUES ") + pending.join(QStringLiteral(", "));
+    return db.select(QStringLiteral("WITH w AS (%1), r AS (INSERT INTO %2 (%3) SELECT %4, %5, %6, v.o, v.t, "
+                                    "CAST(w.%7 AS text), %8, v.f, v.a, v.b FROM w, (VALUES %9) AS v (o, t, f, a, b)%10) "
+                                    "SELECT * FROM w")
+                         .arg(statement, ChangeLog::table(), kColumns, clockExpression(db.engine()),
+                             Sql::quote(actor().user), Sql::quote(where()), table->key, student,
+                             values.join(QStringLiteral(", ")), before));
+}
+
+Connection::Rows ChangeLog::execute(Connection& db, const QString& statement,
+    const std::function<QVector<Entry>(const Connection::Rows&)>& describe)
+{
+    if (!actor().recording)
+        return db.select(statement);
+    Transaction transaction(db);
+    const Connection::Rows returned = db.select(statement);
+    if (!returned.rows.isEmpty())
+        insertRows(db, describe(returned));
+    transaction.commit();
+    return returned;
+}
+
+QVariant ChangeLog::asWritten(const QVariant& value, ColumnType type)
+{
+    if (!value.isValid() || value.isNull())
+        return {};
+    QString text = Sql::literal(value, type);
+    if (text.startsWith(QLatin1Char('\'')))
+        text = text.mid(1, text.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
+    switch (type) {
+    case ColumnType::Text: return text;
+    case ColumnType::SmallInt:
+    case ColumnType::Integer: return text.toLongLong();
+    case ColumnType::Real: return text.toDouble();
+    case ColumnType::Date: return QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    }
+    return text;
 }
 
 void ChangeLog::write(Connection& db, const QVector<Entry>& entries)

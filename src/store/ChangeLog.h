@@ -1,15 +1,15 @@
 #pragma once
 
+#include "Connection.h"
 #include "Schema.h"
 
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
+#include <functional>
 
 namespace store {
-
-class Connection;
 
 // The change record: the table 操作记录表, one row for every change the store writes and for
 // every sign-in, with when (时间, the database's clock, "2024-05-19 08:30:00"), who (用户: the
@@ -18,12 +18,13 @@ class Connection;
 // key as text; 学号: the student the row belongs to, where it has one), and for an update the
 // column with its value before and after (字段, 原值, 新值).
 //
-// Records are written in the transaction of the change they describe, so that a save and its
-// records are stored together or not at all; a save whose outcome is unknown (the connection
-// went while it committed) left both or neither. DataControl does this for every row it writes.
-// A writer of its own (orlenta-db, an import) does the same: inside its Transaction it describes
-// each row it wrote with inserted()/updated()/deleted() and hands the entries to write() or to
-// a Batch, before it commits.
+// Records are written with the change they describe, so that a save and its records are stored
+// together or not at all; a save whose outcome is unknown (the connection went while it was
+// sent or committed) left both or neither. DataControl does this for every row it writes, through
+// execute(). A writer of its own
+// (orlenta-db, an import) does the same, or, writing many rows, describes each row it wrote with
+// inserted()/updated()/deleted() inside its Transaction and hands the entries to write() or to a
+// Batch before it commits.
 //
 // Records are only ever added. The store writes no other statement to the table, a record set
 // over it cannot be written back, and the database refuses UPDATE and DELETE on it (a trigger).
@@ -84,11 +85,31 @@ public:
     static QVector<Entry> updated(const QString& table, const Row& before, const Row& after, const QStringList& columns);
 
     // Writes the entries through `db`, which must be inside the transaction of the change they
-    // describe (throws DbError otherwise). Many entries go a few hundred rows a statement.
+    // describe (throws DbError otherwise). They go with its commit: all the records of one
+    // transaction in one statement (a few hundred rows each, for very many), dropped if it rolls
+    // back.
     static void write(Connection& db, const QVector<Entry>& entries);
 
-    // For a writer of many rows: entries are gathered and written a few hundred rows a statement
-    // as they come, the rest by flush(), which must come before the transaction commits.
+    // Runs `statement`, one INSERT, UPDATE or DELETE of one row ending in "RETURNING *", with
+    // `entries`, the records of the change it makes, and answers the rows it returned. The
+    // entries' key and student are taken from the returned row; when it returns none (the row
+    // was not there), nothing is recorded. On PostgreSQL the statement writes them itself (a WITH
+    // around it), so that the change and its records are one statement; inside the caller's
+    // transaction the first change defers its records, which the next change writes with its own
+    // (or the commit, as write() has them). On SQLite they go with the commit of the caller's
+    // transaction, or of one of its own.
+    static Connection::Rows execute(Connection& db, const QString& statement, QVector<Entry> entries);
+    // The same, with the records made from the rows the statement returned (the last values of a
+    // deleted row, say): in a transaction with it on both engines.
+    static Connection::Rows execute(Connection& db, const QString& statement,
+        const std::function<QVector<Entry>(const Connection::Rows& returned)>& describe);
+
+    // What a column of `type` holds after `value` was written to it through Sql::literal (" 3 "
+    // as 3, a date text as a date): how a record shows a value written.
+    static QVariant asWritten(const QVariant& value, ColumnType type);
+
+    // For a writer of many rows: entries are gathered as they come and handed to write() a few
+    // hundred at a time, the rest by flush(), which must come before the transaction commits.
     class Batch {
     public:
         explicit Batch(Connection& db);

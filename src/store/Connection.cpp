@@ -375,6 +375,7 @@ void Connection::recover(const QString& detail, const QString& code, Kind kind, 
     // action opens a session anew.
     const bool inTransaction = m_transactionDepth > 0;
     m_transactionDepth = 0;
+    m_deferred.clear();
     const bool reopened = timedOut ? (drop(), false) : reopen();
     if (inTransaction)
         throw DbError(withDetail(kLostInSave, detail), DbError::Kind::ConnectionLost);
@@ -563,6 +564,7 @@ void Connection::begin()
 {
     if (m_transactionDepth++ > 0)
         return;
+    m_deferred.clear();
     try {
         ensureOpen();
         if (!isAlive() && !reopen())
@@ -635,6 +637,18 @@ void Connection::commit()
 {
     if (m_transactionDepth == 0)
         throw DbError(QStringLiteral("没有可以提交的事务。"));
+    if (m_transactionDepth == 1 && !m_deferred.isEmpty()) {
+        const auto deferred = std::exchange(m_deferred, {});
+        try {
+            constexpr int kRowsPerStatement = 200;
+            for (auto it = deferred.constBegin(); it != deferred.constEnd(); ++it)
+                for (int begin = 0; begin < it.value().size(); begin += kRowsPerStatement)
+                    select(it.key() + ' ' + it.value().mid(begin, kRowsPerStatement).join(QStringLiteral(", "))); // on SQLite past Qt's driver
+        } catch (...) {
+            rollback();
+            throw;
+        }
+    }
     if (--m_transactionDepth > 0)
         return;
     QSqlDatabase db = QSqlDatabase::database(m_name, false);
@@ -673,6 +687,7 @@ void Connection::commit()
 
 void Connection::rollback()
 {
+    m_deferred.clear();
     if (m_transactionDepth == 0)
         return;
     m_transactionDepth = 0;
@@ -682,6 +697,13 @@ void Connection::rollback()
         QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
     else
         db.rollback();
+}
+
+void Connection::deferRows(const QString& head, const QStringList& tuples)
+{
+    if (m_transactionDepth == 0)
+        throw DbError(QStringLiteral("只有在事务中才能推迟写入。"));
+    m_deferred[head] << tuples;
 }
 
 Connection::Keys Connection::readKeys(const QString& statement, bool textKeys, int keepRow)

@@ -4,6 +4,7 @@
 #include "ServerWatch.h"
 
 #include <QElapsedTimer>
+#include <QMap>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -105,6 +106,14 @@ public:
     // The sessions of the same data source that read the keys of large results while the
     // windows go on; started when first needed, stopped with this session.
     KeyReaders& keyReaders();
+    // Rows added just before the outermost transaction commits, all those of one head
+    // ("INSERT INTO t (a, b) VALUES") in one statement: the change records of the transaction's
+    // writes cost one statement, however many writes it makes. A rollback drops them. Throws
+    // DbError outside a transaction.
+    void deferRows(const QString& head, const QStringList& tuples);
+    // The rows deferred under `head` so far, which the caller now writes itself (with a statement
+    // of the transaction that goes anyway).
+    QStringList takeDeferred(const QString& head) { return m_deferred.take(head); }
 
     // The program's own session: opened when the first data control needs it and closed when
     // the last one that holds it is gone.
@@ -164,6 +173,7 @@ private:
     Engine m_engine = Engine::SQLite;
     int m_transactionDepth = 0;
     std::unique_ptr<KeyReaders> m_keyReaders;
+    QMap<QString, QStringList> m_deferred; // rows for commit, by statement head
     int m_busyMs = 30000;
     ServerWatch::Socket m_socket; // a PostgreSQL session's socket, watched while it waits
     int m_replyMs = 40000;

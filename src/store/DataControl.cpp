@@ -502,22 +502,22 @@ void DataControl::writeCurrent()
 
     if (m_mode == EditMode::Add) {
         QStringList names, values;
+        ChangeLog::Row written;
         const int numberField = m_table->name == QStringLiteral("学生个人信息表") ? fieldIndex(QStringLiteral("学号")) : -1;
         const QVariant number = numberField >= 0 ? m_changes.value(numberField) : QVariant();
         for (int i : columns) {
             const Column* column = m_table->column(m_fields[i]);
+            const QVariant value = storedValue(*m_table, *column, m_changes.value(i), number);
             names << column->name;
-            values << Sql::literal(storedValue(*m_table, *column, m_changes.value(i), number), *column);
+            values << Sql::literal(value, *column);
+            written.fields << column->name;
+            written.values << ChangeLog::asWritten(value, column->type);
         }
         const QString statement = names.isEmpty()
             ? QString("INSERT INTO %1 DEFAULT VALUES RETURNING *").arg(m_table->name)
             : QString("INSERT INTO %1 (%2) VALUES (%3) RETURNING *").arg(m_table->name, names.join(", "), values.join(", "));
         // The row and its change record are stored together or not at all.
-        Transaction transaction(connection());
-        const auto result = connection().select(statement);
-        if (!result.rows.isEmpty())
-            ChangeLog::write(connection(), { ChangeLog::inserted(m_table->name, { result.fields, result.rows[0] }) });
-        transaction.commit();
+        const auto result = ChangeLog::execute(connection(), statement, { ChangeLog::inserted(m_table->name, written) });
         Row stored(m_fields.size());
         if (!result.rows.isEmpty())
             overlay(stored, result.rows[0], result.fields);
@@ -527,31 +527,32 @@ void DataControl::writeCurrent()
     } else {
         // The row is found by its key; the columns this save changes must still hold what was
         // read. A change someone else made to another column is no conflict and stays.
-        QStringList sets, changed;
+        QStringList sets;
+        ChangeLog::Row written;
         QStringList match { key->name + " = " + Sql::literal(currentKey(current), key->type) };
         const bool sqlite = connection().engine() == Engine::SQLite;
         for (int i : columns) {
             const Column* column = m_table->column(m_fields[i]);
-            const QString value = Sql::literal(storedValue(*m_table, *column, m_changes.value(i)), *column);
+            const QVariant stored = storedValue(*m_table, *column, m_changes.value(i));
+            const QString value = Sql::literal(stored, *column);
             const QString read = Sql::literal(current[i], column->type);
             if (value == read)
                 continue;
             sets << column->name + " = " + value;
-            changed << column->name;
+            written.fields << column->name;
+            written.values << ChangeLog::asWritten(stored, column->type);
             if (i != m_keyField)
                 match << column->name + (sqlite ? " IS " : " IS NOT DISTINCT FROM ") + read;
         }
         const QString where = match.join(" AND ");
         if (!sets.isEmpty()) {
-            // The change and its records are stored together or not at all.
-            Transaction transaction(connection());
-            const auto result = connection().select(
-                QString("UPDATE %1 SET %2 WHERE %3 RETURNING *").arg(m_table->name, sets.join(", "), where));
+            // The change and its records are stored together or not at all. The columns it sets
+            // held what was read, or nothing is written: the values before are those read.
+            const auto result = ChangeLog::execute(connection(),
+                QString("UPDATE %1 SET %2 WHERE %3 RETURNING *").arg(m_table->name, sets.join(", "), where),
+                ChangeLog::updated(m_table->name, { m_fields, current }, written, written.fields));
             if (result.rows.isEmpty())
                 throw DbError(kChangedMeanwhile);
-            ChangeLog::write(connection(),
-                ChangeLog::updated(m_table->name, { m_fields, current }, { result.fields, result.rows[0] }, changed));
-            transaction.commit();
             const QVariant oldKey = currentKey(current);
             overlay(current, result.rows[0], result.fields);
             if (m_keyed && currentKey(current) != oldKey && m_position < m_keys.size())
@@ -578,17 +579,15 @@ void DataControl::remove()
         throw DbError(kNotUpdatable);
     const Row current = currentValues();
     const Column* key = m_table->column(m_table->key);
-    {
-        // The deletion and its record are stored together or not at all; the record keeps the
-        // row's last values.
-        Transaction transaction(connection());
-        const auto result = connection().select(QString("DELETE FROM %1 WHERE %2 = %3 RETURNING *")
-                                                    .arg(m_table->name, key->name, Sql::literal(currentKey(current), key->type)));
-        if (result.rows.isEmpty())
-            throw DbError(kDeletedMeanwhile);
-        ChangeLog::write(connection(), { ChangeLog::deleted(m_table->name, { result.fields, result.rows[0] }) });
-        transaction.commit();
-    }
+    // The deletion and its record are stored together or not at all; the record keeps the row's
+    // last values.
+    const auto result = ChangeLog::execute(connection(),
+        QString("DELETE FROM %1 WHERE %2 = %3 RETURNING *").arg(m_table->name, key->name, Sql::literal(currentKey(current), key->type)),
+        [this](const Connection::Rows& deleted) {
+            return QVector<ChangeLog::Entry> { ChangeLog::deleted(m_table->name, { deleted.fields, deleted.rows.first() }) };
+        });
+    if (result.rows.isEmpty())
+        throw DbError(kDeletedMeanwhile);
     m_mode = EditMode::None;
     m_changes.clear();
 

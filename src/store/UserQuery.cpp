@@ -1,5 +1,6 @@
 #include "UserQuery.h"
 
+#include "ChangeLog.h"
 #include "DbError.h"
 #include "Sql.h"
 
@@ -146,13 +147,15 @@ const QStringList& comparisons()
 
 QString tableListStatement()
 {
-    return QStringLiteral("select * from 全表名 where 表名 not like ") + Sql::quote('%' + kAccounts + '%');
+    return QStringLiteral("select * from 全表名 where 表名 not like ") + Sql::quote('%' + kAccounts + '%')
+        + QStringLiteral(" and 表名 not like ") + Sql::quote('%' + ChangeLog::table() + '%');
 }
 
 bool isOffered(const QString& table)
 {
     const QString name = table.trimmed();
-    return isPlainName(name) && !name.contains(kAccounts, Qt::CaseInsensitive);
+    return isPlainName(name) && !name.contains(kAccounts, Qt::CaseInsensitive)
+        && !name.contains(ChangeLog::table(), Qt::CaseInsensitive);
 }
 
 QString fieldListStatement(const QString& table, const QStringList& offered)

@@ -16,17 +16,18 @@ namespace store {
 // - "<", ">" and "=" compare with the quoted keyword as the column's type compares; a keyword
 //   that is not of that type (a word for a number column, "2006" for a date) is refused with a
 //   message rather than compared as text.
-// The staff accounts are never offered, nor can any name that is not in the lists reach a
-// statement. Every refusal throws DbError with a text ready for the user.
+// The staff accounts and the change record are never offered, nor can any name that is not in
+// the lists reach a statement. Every refusal throws DbError with a text ready for the user.
 namespace UserQuery {
 
 // The comparisons offered, in this order: "like", "<", ">", "=".
 const QStringList& comparisons();
 
-// The rows of 全表名 that may be offered: every one but the staff accounts.
+// The rows of 全表名 that may be offered: every one but the staff accounts and the change record.
 QString tableListStatement();
 
-// Whether a name of the table list may be read here: one plain table name, not the staff accounts.
+// Whether a name of the table list may be read here: one plain table name, not the staff accounts
+// nor the change record.
 bool isOffered(const QString& table);
 
 // "select * from " + the table, whose fields are the table's own. Throws DbError when the name

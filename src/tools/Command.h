@@ -37,6 +37,7 @@ QString optionValue(const QStringList& args, const QString& option);
 extern const Command initCommand;
 extern const Command demoCommand;
 extern const Command statusCommand;
+extern const Command hashPasswordsCommand;
 extern const Command backupCommand;
 extern const Command restoreCommand;
 extern const Command importCommand;

@@ -9,6 +9,9 @@
 #include "store/DbError.h"
 
 #include <QCoreApplication>
+#include <QHash>
+#include <QRegularExpression>
+#include <QSet>
 #include <optional>
 
 using namespace tools;
@@ -20,6 +23,7 @@ const Command* const commands[] = {
     &initCommand,
     &demoCommand,
     &statusCommand,
+    &hashPasswordsCommand,
     &backupCommand,
     &restoreCommand,
     &importCommand,
@@ -32,6 +36,61 @@ QString usageText()
         text += QString(text.isEmpty() ? "usage: " : "       ") + "orlenta-db " + QString::fromUtf8(command->usage) + '\n';
     text += "       orlenta-db --help | --version\n";
     return text;
+}
+
+// Whether args (after the command's name) fit the command's usage line: every option is one the
+// line names, an option the line gives a value ("--students N") has one, a value written N is a
+// whole number, every option outside brackets is given, and there are as many other arguments
+// as the line names (FILE, students|scores).
+// Checked before any session is opened, so that a mistyped option touches nothing.
+bool fitsUsage(const QStringList& args, const char* usage)
+{
+    QStringList words = QString::fromUtf8(usage).split(' ', Qt::SkipEmptyParts).mid(1);
+    words.removeAll(QStringLiteral("|"));
+    QHash<QString, QString> options; // option -> the placeholder of its value, empty for a flag
+    QSet<QString> required; // options outside brackets
+    int positionals = 0;
+    bool optional = false;
+    for (int i = 0; i < words.size(); ++i) {
+        const QString word = words[i];
+        const QString bare = QString(word).remove('[').remove(']');
+        optional = optional || word.startsWith('[');
+        if (bare.startsWith("--") && !optional)
+            required.insert(bare);
+        if (word.endsWith(']'))
+            optional = false;
+        if (!bare.startsWith("--")) {
+            ++positionals;
+            continue;
+        }
+        const bool takesValue = !word.endsWith(']') && i + 1 < words.size() && !words[i + 1].contains("--");
+        QString placeholder;
+        if (takesValue) {
+            placeholder = QString(words[++i]).remove(']');
+            optional = optional && !words[i].endsWith(']');
+        }
+        options.insert(bare, placeholder);
+    }
+    int given = 0;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (!arg.startsWith('-') || arg == "-") {
+            ++given;
+            continue;
+        }
+        if (!options.contains(arg))
+            return false;
+        required.remove(arg);
+        const QString placeholder = options.value(arg);
+        if (placeholder.isEmpty())
+            continue;
+        if (i + 1 >= args.size() || args[i + 1].startsWith("--"))
+            return false;
+        const QString value = args[++i];
+        if (placeholder == "N" && !QRegularExpression(QStringLiteral("^[0-9]+$")).match(value).hasMatch())
+            return false;
+    }
+    return given == positionals && required.isEmpty();
 }
 
 } // namespace
@@ -56,7 +115,7 @@ int main(int argc, char** argv)
     for (const Command* candidate : commands)
         if (name == QString::fromUtf8(candidate->name))
             command = candidate;
-    if (!command) {
+    if (!command || !fitsUsage(args.mid(1), command->usage)) {
         printError(usageText().trimmed());
         return Usage;
     }

@@ -500,7 +500,7 @@ void tst_accounts::gridUpdateWithoutTheServer()
     // and the grid reads what the table holds.
     Gui::press(gly, QStringLiteral("cmdEdit"));
     QVERIFY(editCell(rs, rowOf(rs, "teacher"), "pwd", "p4"));
-    proxy.loseReplyTo("COMMIT");
+    proxy.loseReplyTo("UPDATE 管理员身份认证表");
     const int successes = Gui::boxTexts().count(QStringLiteral("更新成功!"));
     Gui::press(gly, QStringLiteral("cmdUpdate"));
     QVERIFY2(Gui::boxTexts().last().startsWith(kUnknown), qPrintable(Gui::boxTexts().last()));
@@ -530,7 +530,7 @@ void tst_accounts::passwordChangeWithoutTheServer()
 
     // The reply to the stored password is lost: told unknown, not as a success.
     proxy.refuse(false);
-    proxy.loseReplyTo("COMMIT");
+    proxy.loseReplyTo("UPDATE 管理员身份认证表");
     setPasswords(window, QStringLiteral("new"), QStringLiteral("new"));
     Gui::press(window, QStringLiteral("cmdYes"));
     QVERIFY2(Gui::boxes().size() == 2, qPrintable(Gui::boxTexts().join('|')));

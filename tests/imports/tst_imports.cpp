@@ -686,6 +686,17 @@ void tst_imports::commandLine()
     QVERIFY(err.contains(QStringLiteral("缺少“学号”列")));
     QCOMPARE(run({ "import", "teachers", good }, &out, &err), 2);
     QVERIFY(err.contains(QStringLiteral("usage")));
+    // A mistyped option is no dry run by default: nothing is read or stored.
+    const int stored = TestDb::count(QStringLiteral("学生成绩表"));
+    const QString another = writeCsv(QStringLiteral("cli2.csv"),
+        { { "学号", "课程名", "成绩", "考试时间" }, { "2003001", "高等数学", "70", "2005-1-10" } });
+    for (const QStringList& wrong : { QStringList { "import", "scores", another, "--dryrun" },
+             QStringList { "import", "scores", another, "--encoding" }, QStringList { "import", "scores", another, "extra.csv" } }) {
+        QCOMPARE(run(wrong, &out, &err), 2);
+        QVERIFY2(err.startsWith(QStringLiteral("usage")), qPrintable(err));
+        QVERIFY(out.isEmpty());
+    }
+    QCOMPARE(TestDb::count(QStringLiteral("学生成绩表")), stored);
 }
 
 // ---- the window -------------------------------------------------------------------------------

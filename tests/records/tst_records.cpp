@@ -896,7 +896,7 @@ void tst_records::serverRestartAndOutage()
 
     // The reply to a committed insert is lost: the outcome is told as unknown, the record is
     // stored once and a new search shows it.
-    proxy.loseReplyTo("COMMIT");
+    proxy.loseReplyTo("INSERT INTO " + d.records.toUtf8());
     addOne(QStringLiteral("回复丢了"));
     QVERIFY2(Gui::boxTexts().last().startsWith(QStringLiteral("保存时与数据库服务器的连接断开了")), qPrintable(Gui::boxTexts().last()));
     QCOMPARE(stored(QStringLiteral("回复丢了")), 1);
@@ -927,12 +927,12 @@ void tst_records::heldReplyIsToldWithinTheWait()
     auto stored = [&](const char* memo) { return rows(d.records + QStringLiteral(" where 备注=") + quote(QString::fromUtf8(memo))); };
     QElapsedTimer clock;
 
-    // The save reaches the server and the reply to its commit never comes, while the connection
+    // The save reaches the server and its reply never comes, while the connection
     // stays open: told as a save of unknown outcome once the wait is over, the record stored once,
     // the grid read again, and nothing that invites a second press.
     press(w, "cmdAdd");
     type(w, "txtMemo", QStringLiteral("没有回音"));
-    proxy.holdReplyTo("COMMIT");
+    proxy.holdReplyTo("INSERT INTO " + d.records.toUtf8());
     clock.start();
     press(w, "cmdUpgrate");
     const qint64 waited = clock.elapsed();
@@ -1293,7 +1293,7 @@ void tst_records::statusEditWithoutTheServer()
 
     // The reply to the written edit is lost: its outcome is told unknown, and it is written once.
     editNumber(QStringLiteral("2006007"));
-    proxy.loseReplyTo("COMMIT");
+    proxy.loseReplyTo("UPDATE 学籍变更信息表");
     search(QStringLiteral("2006007"));
     QVERIFY2(Gui::boxes().size() == 2, qPrintable(Gui::boxTexts().join('|')));
     QVERIFY2(Gui::boxTexts().last().startsWith(QStringLiteral("保存时与数据库服务器的连接断开了")), qPrintable(Gui::boxTexts().last()));

@@ -311,7 +311,8 @@ void tst_export::everyGridOffersBothExports()
             QStringList texts;
             for (QAction* a : g->actions())
                 texts << a->text();
-            QCOMPARE(texts, (QStringList { QStringLiteral("导出为 Excel 工作簿(.xlsx)…"), QStringLiteral("导出为 CSV 文件(.csv)…") }));
+            // The exports come first; a window may add entries of its own after them.
+            QCOMPARE(texts.mid(0, 2), (QStringList { QStringLiteral("导出为 Excel 工作簿(.xlsx)…"), QStringLiteral("导出为 CSV 文件(.csv)…") }));
             // Right click and the Menu key both open the grid's actions as its context menu.
             QCOMPARE(g->contextMenuPolicy(), Qt::ActionsContextMenu);
         }

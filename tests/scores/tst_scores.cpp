@@ -924,7 +924,7 @@ void tst_scores::serverRestartAndOutage()
     // The reply to a committed insert is lost: the user is told the outcome is unknown, the
     // row is stored once, and a new search shows it.
     fillScore(w, QStringLiteral("软件工程"), QStringLiteral("71"), QDate(2007, 6, 28));
-    proxy.loseReplyTo("COMMIT");
+    proxy.loseReplyTo("INSERT INTO 学生成绩表");
     before = Gui::boxes().size();
     press(w, "cmdUpgrate");
     QCOMPARE(Gui::boxes().size(), before + 1);
@@ -1091,7 +1091,7 @@ void tst_scores::courseWindowWithoutTheServer()
     // window is as after a save.
     press(w, "cmdEdit");
     QVERIFY(editCell(courses, 0, QStringLiteral("学时"), QStringLiteral("50")));
-    proxy.loseReplyTo("COMMIT");
+    proxy.loseReplyTo("UPDATE 学生课程表");
     press(w, "cmdSave");
     QVERIFY2(Gui::boxTexts().last().startsWith(unknown), qPrintable(Gui::boxTexts().last()));
     QCOMPARE(hours(), 50);
@@ -1108,7 +1108,7 @@ void tst_scores::courseWindowWithoutTheServer()
     press(w, "cmdAdd");
     QVERIFY(editCell(courses, 1, QStringLiteral("课程号"), QStringLiteral("C002")));
     QVERIFY(editCell(courses, 1, QStringLiteral("课程名"), QStringLiteral("线性代数")));
-    proxy.loseReplyTo("COMMIT");
+    proxy.loseReplyTo("INSERT INTO 学生课程表");
     press(w, "cmdSave");
     QVERIFY2(Gui::boxTexts().last().startsWith(unknown), qPrintable(Gui::boxTexts().last()));
     const int told = Gui::boxes().size();

@@ -127,6 +127,14 @@ void tst_setupcommands::aMistypedSqliteFileIsNotCreated()
     QCOMPARE(status.status, 1);
     QVERIFY2(status.err.contains(QStringLiteral("数据库文件“%1”不存在。").arg(file)), qPrintable(status.err));
     QCOMPARE(QDir(dir.path()).entryList({ QStringLiteral("*.db*") }, QDir::Files), QStringList());
+    // Nor does a command line that is not understood: it gets the usage and touches nothing.
+    for (const QStringList& wrong : { QStringList { "demo" }, QStringList { "demo", "--students", "many" },
+             QStringList { "demo", "--students", "3", "--forse" }, QStringList { "status", "--all" } }) {
+        const Run r = db(wrong, env);
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.startsWith(QStringLiteral("usage: orlenta-db")), qPrintable(r.err));
+        QCOMPARE(QDir(dir.path()).entryList({ QStringLiteral("*.db*") }, QDir::Files), QStringList());
+    }
     // Making a database is what init is for.
     const Run init = db({ QStringLiteral("init") }, env);
     QCOMPARE(init.status, 0);
