@@ -519,6 +519,14 @@ void tst_export::csvQuotesAndDefusesFormulas()
     // Numbers are not texts: a negative number keeps its sign.
     QCOMPARE(platform::CsvWriter::field(-5), QByteArray("-5"));
     QCOMPARE(platform::CsvWriter::field(QVariant()), QByteArray());
+    // A score or credit is written by a shorter way than other numbers, with the same digits.
+    QList<double> numbers { 0.0, 0.5, -0.5, -0.05, 60, 59.99, -12.3, 100.25, 1.15, 0.1 + 0.2, 2.0 / 3, 123456789012.34,
+        9.99e12, 1e13, 1e-7, -1e20 };
+    for (int hundredths = -300; hundredths <= 10000; hundredths += 7)
+        numbers << hundredths / 100.0;
+    for (const double value : std::as_const(numbers))
+        QCOMPARE(platform::CsvWriter::field(value), QByteArray::number(value, 'g', 15));
+    QCOMPARE(platform::CsvWriter::field(QDate(812, 1, 2)), QByteArray("0812-01-02"));
 }
 
 void tst_export::passwordsAreNeverExported()

@@ -1396,6 +1396,11 @@ void tst_store::displayTexts()
     QCOMPARE(Sql::parseDate(QStringLiteral("2006-5-19")), QDate(2006, 5, 19));
     QCOMPARE(Sql::parseDate(QStringLiteral("2006/05/19")), QDate(2006, 5, 19));
     QVERIFY(!Sql::parseDate(QStringLiteral("19.5.2006")).isValid());
+    // The form both engines give is read by a shorter way, and a date that cannot be stays invalid.
+    QCOMPARE(Sql::parseDate(QStringLiteral("2006-05-19")), QDate(2006, 5, 19));
+    QVERIFY(!Sql::parseDate(QStringLiteral("2006-02-30")).isValid());
+    QVERIFY(!Sql::parseDate(QStringLiteral("2006-0a-19")).isValid());
+    QCOMPARE(Sql::parseDate(QStringLiteral("2006-05-19 00:00:00")), QDate(2006, 5, 19));
 }
 
 QTEST_GUILESS_MAIN(tst_store)
