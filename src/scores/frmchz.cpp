@@ -36,6 +36,8 @@ namespace Sql = store::Sql;
 namespace {
 
 const QString kClasses = QStringLiteral("select * from 班级代码表 order by 班级代码");
+// The opening list's order: every column, so that it is total.
+const QString kOpeningOrder = QStringLiteral("学号, 姓名, 班级名");
 
 // The columns every summary shows, and the joins behind them; the blanks are as the
 // statements have always been written.
@@ -137,12 +139,15 @@ frmchz::frmchz()
     on(cmdCancel, &QPushButton::clicked, &frmchz::cmdCancel_Click);
     on(cmdHz, &QPushButton::clicked, &frmchz::cmdHz_Click);
     on(cmdFbt, &QPushButton::clicked, &frmchz::cmdFbt_Click);
+    connect(rs_Cj, &DataControl::counted, this, &frmchz::showCount);
 }
 
 void frmchz::Form_Load()
 {
-    // The opening list groups every score row: the user waits for it.
+    // The opening list groups every score row. Ordered by student, its first rows come before the
+    // grouping is done where the engine can give them early; the count follows (showCount).
     WaitCursor wait;
+    rs_Cj->setResultOrder(kOpeningOrder);
     const std::pair<DataControl*, QString> opening[] = {
         { rs_Cj,
             QStringLiteral("select a.学号,c.姓名,b.全称 as  班级名 from 学生成绩表 as a join 班级代码表 as b on a.班级号=b.班级代码 "
@@ -167,7 +172,11 @@ void frmchz::Form_Activate()
 
 void frmchz::Form_Unload() { platform::Forms::show(QStringLiteral("frmmain")); }
 
-void frmchz::showCount() { stb->setText(3, QString::number(rs_Cj->recordCount())); }
+// The count of the grid's rows; blank while it is still being read beside the window.
+void frmchz::showCount()
+{
+    stb->setText(3, rs_Cj->countKnown() ? QString::number(rs_Cj->recordCount()) : QString());
+}
 
 void frmchz::rereadClasses()
 {
@@ -242,6 +251,7 @@ void frmchz::cmdHz_Click()
 
     WaitCursor wait;
     rs_Cj->setRecordSource(statement);
+    rs_Cj->setResultOrder(QString()); // a summary is read whole, in the statement's own order
     m_covers = covers.join(QStringLiteral("，"));
     try {
         rs_Cj->refresh();

@@ -29,6 +29,7 @@ constexpr int kShortResultBlock = 500;
 constexpr int kExportBlock = 1000;
 constexpr int kStreamBlock = 10000; // rows a statement reads when a result is read through
 int gEagerKeys = 250000;
+constexpr int kWholePollMs = 10; // how often the window looks whether a whole result has come
 
 // What a column is stored as: a password as its hash, except a new student's first password, the
 // student number (`inserting` holds the number of a student row being added).
@@ -54,10 +55,17 @@ DataControl::DataControl(std::shared_ptr<Connection> connection, QObject* parent
     : QObject(parent)
     , m_connection(std::move(connection))
     , m_model(new RecordModel(this))
+    , m_wholePoll(new QTimer(this))
 {
+    m_wholePoll->setInterval(kWholePollMs);
+    connect(m_wholePoll, &QTimer::timeout, this, &DataControl::pollWhole);
 }
 
-DataControl::~DataControl() = default;
+DataControl::~DataControl()
+{
+    if (m_whole)
+        m_whole->cancel();
+}
 
 Connection& DataControl::connection()
 {
@@ -76,6 +84,11 @@ void DataControl::close()
     m_keyed = false;
     m_numbered = false;
     m_keys.stopFollowing();
+    if (m_whole)
+        m_whole->cancel(); // a refresh starts over: what that session still reads is dropped
+    m_whole.reset();
+    m_counting = false;
+    m_wholePoll->stop();
     m_total = 0;
     m_rows.clear();
     m_appended.clear();
@@ -97,7 +110,27 @@ void DataControl::refresh()
         const Sql::SelectShape shape = Sql::analyse(adapted);
         const auto plan = shape.isSelect && shape.pageable ? KeySet::plan(shape) : std::nullopt;
         Connection::Rows first;
-        if (!plan) {
+        if (!plan && !m_resultOrder.isEmpty() && shape.isSelect) {
+            const QString ordered
+                = QStringLiteral("select * from (%1) as g order by %2").arg(adapted, m_resultOrder);
+            if (db.engine() == Engine::PostgreSQL) {
+                // The first block of the order costs the engine a few milliseconds where an index
+                // leads the grouping; the whole, for the count, is read on a session of its own,
+                // grouped once and then ordered (the grouping fenced off, so that the engine
+                // groups by hashing rather than sorting every row).
+                first = db.select(ordered + QStringLiteral(" limit %1").arg(PageSize + 1));
+                if (first.rows.size() > PageSize) {
+                    first.rows.resize(PageSize);
+                    m_counting = true;
+                    m_wholeStatement = QStringLiteral("with g as materialized (%1) select * from g order by %2")
+                                           .arg(adapted, m_resultOrder);
+                }
+            } else {
+                // SQLite groups through a temporary table before it gives the first group: the
+                // first block costs nearly what the whole does, so the whole is read at once.
+                first = db.selectAll(ordered);
+            }
+        } else if (!plan) {
             first = db.selectAll(adapted);
         } else {
             first = db.select(shape.head + QStringLiteral(" order by ") + plan->orderBy
@@ -144,6 +177,11 @@ void DataControl::refresh()
             for (int i = 0; i < first.rows.size(); ++i)
                 m_rows.insert(i, first.rows[i]);
             m_total = first.rows.size();
+            if (m_counting) {
+                m_total = -1;
+                m_whole = db.keyReaders().startWhole(m_wholeStatement);
+                m_wholePoll->start();
+            }
         }
         m_open = true;
         m_position = 0;
@@ -182,6 +220,8 @@ void DataControl::requireOpen()
 
 int DataControl::serverCount()
 {
+    if (m_counting)
+        takeWhole(true);
     if (m_total >= 0)
         return m_total;
     Connection& db = connection();
@@ -225,7 +265,78 @@ int DataControl::serverCount()
     return m_total;
 }
 
-int DataControl::knownRows() const { return m_total >= 0 ? m_total : m_keys.size(); }
+int DataControl::knownRows() const
+{
+    if (m_counting)
+        return int(m_rows.size());
+    return m_total >= 0 ? m_total : m_keys.size();
+}
+
+bool DataControl::takeWhole(bool wait)
+{
+    if (!m_counting)
+        return true;
+    if (m_whole) {
+        KeyFeed::Whole whole = m_whole->takeWhole(wait);
+        if (!whole.ended)
+            return false;
+        m_whole.reset();
+        m_wholePoll->stop();
+        if (whole.read) {
+            applyWhole(std::move(whole.rows));
+            return true;
+        }
+    }
+    // That session could not (it could not be opened, or the server went): the same here. A
+    // failure is thrown, and the next use tries again.
+    m_wholePoll->stop();
+    applyWhole(connection().selectAll(m_wholeStatement));
+    return true;
+}
+
+void DataControl::applyWhole(Connection::Rows whole)
+{
+    // The whole result takes the place of the first block read before it: the rows a window
+    // shows are all of one result, whatever others wrote in between.
+    const int before = int(m_rows.size());
+    const int after = int(whole.rows.size());
+    auto take = [&] {
+        m_rows.clear();
+        m_rows.reserve(after);
+        for (int i = 0; i < after; ++i)
+            m_rows.insert(i, std::move(whole.rows[i]));
+        m_total = after;
+        m_counting = false;
+    };
+    if (after > before) {
+        m_model->beginInsertRows({}, before, after - 1);
+        take();
+        m_model->endInsertRows();
+    } else if (after < before) {
+        m_model->beginRemoveRows({}, after, before - 1);
+        take();
+        m_model->endRemoveRows();
+    } else {
+        take();
+    }
+    const int shown = std::min(before, after);
+    if (shown > 0 && !m_fields.isEmpty())
+        Q_EMIT m_model->dataChanged(m_model->index(0, 0), m_model->index(shown - 1, int(m_fields.size()) - 1));
+    if (m_position > after)
+        m_position = after;
+    Q_EMIT currentChanged();
+    Q_EMIT counted();
+}
+
+void DataControl::pollWhole()
+{
+    try {
+        takeWhole(false);
+    } catch (const DbError& error) {
+        // Told as a read for the view that failed; the count is read again when next needed.
+        m_model->readFailed(error);
+    }
+}
 
 int DataControl::recordCount()
 {
@@ -639,6 +750,11 @@ QVariant DataControl::valueAt(int row, int column)
         return {};
     if (row == m_position && !m_onDeleted && m_mode != EditMode::None && m_changes.contains(column))
         return m_changes.value(column);
+    if (m_counting) {
+        // The first block is shown while the rest is being read.
+        if (const auto it = m_rows.constFind(row); it != m_rows.constEnd())
+            return it->value(column);
+    }
     const int total = serverCount();
     if (row >= total) {
         const int at = row - total;

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "Connection.h"
 #include "KeySet.h"
 #include "Schema.h"
 
 #include <QHash>
 #include <QObject>
+#include <QTimer>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
@@ -16,6 +18,7 @@ namespace store {
 class DbError;
 
 class Connection;
+class KeyFeed;
 class RecordModel;
 
 // A data control: one statement (its record source) and the record set it yields, with a
@@ -36,6 +39,12 @@ class RecordModel;
 //   while the window goes on (reading a place whose key has not come yet waits for it); a larger
 //   one takes them block by block as it is browsed, up to the table's highest key at the count.
 // - A result without a key of its own (a grouped or joined statement) is read whole at refresh.
+//   One whose order is given (setResultOrder) is read in that order; on PostgreSQL, which gives
+//   the first rows of such an order without grouping everything, its first block is read by
+//   itself and the whole result (all of which its count needs) on a session of its own, while
+//   the window goes on: the grid shows the first block, the count is known when the whole has
+//   come (counted()), and the whole then takes the first block's place, so that every row is
+//   of the one result. Moving past the first block, or asking the count, waits for it.
 //
 // A statement over one table of the schema ("select * from <table> ...", or such a table joined to
 // others on their keys) can be written back: AddNew/Update/Delete write that table (only its own
@@ -61,6 +70,9 @@ public:
 
     void setRecordSource(const QString& statement) { m_source = statement; }
     const QString& recordSource() const { return m_source; }
+    // The columns of the result ("学号, 姓名") that order it totally, for a result without a key
+    // of its own (see above); empty: read in the statement's own order. Kept until changed.
+    void setResultOrder(const QString& columns) { m_resultOrder = columns; }
     void setCommandType(CommandType type) { m_commandType = type; }
     CommandType commandType() const { return m_commandType; }
 
@@ -72,6 +84,9 @@ public:
     bool isOpen() const { return m_open; }
 
     int recordCount();
+    // Whether recordCount() is known without waiting: false while the whole of an ordered result
+    // without a key is still being read beside the window.
+    bool countKnown() const { return !m_open || !m_counting; }
     bool bof();
     bool eof();
     // The current row (0-based), or -1 at BOF, EOF, on a deleted row or with no rows.
@@ -123,6 +138,8 @@ Q_SIGNALS:
     // About to write the current row, or to move off it: bound boxes and grids hand over what the
     // user typed.
     void aboutToUpdate();
+    // The count that was being read beside the window is known, and every row can be reached.
+    void counted();
 
 private:
     using Row = QVector<QVariant>;
@@ -133,6 +150,11 @@ private:
     void fetchBlock(int index);
     int serverCount();
     int knownRows() const;
+    // The whole ordered result read beside the window: taken when it has come (with `wait`, once
+    // it has come, or read here when that session could not). True when it has been taken.
+    bool takeWhole(bool wait);
+    void applyWhole(Connection::Rows whole);
+    void pollWhole();
     void setPosition(int position);
     void commitPendingBeforeMove();
     void writeCurrent();
@@ -163,6 +185,12 @@ private:
     QVector<Row> m_appended;        // rows added here since the last refresh
     int m_position = -1;
     bool m_onDeleted = false;
+
+    QString m_resultOrder;
+    bool m_counting = false;           // the first block is held; the whole result is still to come
+    QString m_wholeStatement;          // the whole result in its order
+    std::shared_ptr<KeyFeed> m_whole;  // reading it on a session of its own
+    QTimer* m_wholePoll;
 
     EditMode m_mode = EditMode::None;
     QHash<int, QVariant> m_changes;

@@ -63,6 +63,26 @@ bool KeyFeed::cancelled()
     return m_cancelled;
 }
 
+KeyFeed::Whole KeyFeed::takeWhole(bool wait)
+{
+    std::unique_lock lock(m_mutex);
+    if (wait)
+        m_changed.wait(lock, [this] { return m_ended; });
+    Whole whole;
+    whole.ended = m_ended;
+    whole.read = m_ended && m_wholeRead && !m_failed;
+    if (whole.read)
+        whole.rows = std::move(m_whole);
+    return whole;
+}
+
+void KeyFeed::readWhole(Connection::Rows rows)
+{
+    std::lock_guard lock(m_mutex);
+    m_whole = std::move(rows);
+    m_wholeRead = true;
+}
+
 void KeyFeed::counted(const Count& count)
 {
     {
@@ -135,14 +155,21 @@ void KeyReaders::setBetweenBlocks(std::function<void()> hook) { betweenBlocks() 
 std::shared_ptr<KeyFeed> KeyReaders::start(const KeySet& keys, bool numbered, int eager)
 {
     auto feed = std::make_shared<KeyFeed>();
-    queue(Job { keys, numbered, eager, feed, 0 });
+    queue(Job { keys, numbered, eager, feed, 0, {} });
     return feed;
 }
 
 std::shared_ptr<KeyFeed> KeyReaders::startRows(const KeySet& keys, int block)
 {
     auto feed = std::make_shared<KeyFeed>();
-    queue(Job { keys, false, 0, feed, std::max(block, 1) });
+    queue(Job { keys, false, 0, feed, std::max(block, 1), {} });
+    return feed;
+}
+
+std::shared_ptr<KeyFeed> KeyReaders::startWhole(const QString& statement)
+{
+    auto feed = std::make_shared<KeyFeed>();
+    queue(Job { KeySet(), false, 0, feed, 0, statement });
     return feed;
 }
 
@@ -204,6 +231,16 @@ void KeyReaders::work(std::unique_ptr<Connection>& session, Job& job)
     try {
         if (!session)
             session = std::make_unique<Connection>(m_connectionString);
+        if (!job.whole.isEmpty()) {
+            // One statement: its rows are of one moment without a snapshot around it.
+            if (betweenBlocks())
+                betweenBlocks()();
+            Connection::Rows rows = session->selectAll(job.whole);
+            if (!feed.cancelled())
+                feed.readWhole(std::move(rows));
+            feed.end(false);
+            return;
+        }
         session->beginSnapshot();
         inSnapshot = true;
         if (job.rowBlock > 0) {

@@ -42,11 +42,22 @@ public:
     void cancel();
     bool cancelled();
 
+    // A whole result read there (KeyReaders::startWhole): `ended` once the reading is over, and
+    // `read` with its rows when it was read (not when the reader failed). With `wait`, waits
+    // until the reading has ended.
+    struct Whole {
+        bool ended = false;
+        bool read = false;
+        Connection::Rows rows;
+    };
+    Whole takeWhole(bool wait);
+
 private:
     friend class KeyReaders;
     void counted(const Count& count);
     void read(const KeySet& keys, int& handedOver, QVector<QVector<QVariant>>* rows = nullptr);
     void end(bool failed);
+    void readWhole(Connection::Rows rows);
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -57,6 +68,8 @@ private:
     bool m_cancelled = false;
     Count m_count;
     Taken m_pending;
+    bool m_wholeRead = false;
+    Connection::Rows m_whole;
 };
 
 // The sessions that read keys while a window goes on: each a thread with a session of the same
@@ -79,9 +92,13 @@ public:
     // Starts reading the rows after `keys`, whole, `block` rows a statement, with their keys: for
     // reading a large result through (an export) while the record set hands on the rows read.
     std::shared_ptr<KeyFeed> startRows(const KeySet& keys, int block);
+    // Starts reading the whole result of a statement (a grouped result without a key of its own,
+    // whose count needs all of it): its rows and so their count, in one statement.
+    std::shared_ptr<KeyFeed> startWhole(const QString& statement);
 
     static int keysWithCount();
-    // For tests: how many keys come with the count, and what a reader does between two blocks.
+    // For tests: how many keys come with the count, and what a reader does between two blocks
+    // (and before it reads a whole result).
     static void setKeysWithCount(int rows);
     static void setBetweenBlocks(std::function<void()> hook);
 
@@ -92,6 +109,7 @@ private:
         int eager = 0;
         std::shared_ptr<KeyFeed> feed;
         int rowBlock = 0; // whole rows, this many a statement; 0: the count and keys
+        QString whole;    // a whole result, read in one statement
     };
     struct Reader {
         std::thread thread;

@@ -66,7 +66,9 @@ int RecordModel::rowCount(const QModelIndex& parent) const
 {
     if (parent.isValid() || !m_control->isOpen())
         return 0;
-    if (!pausedAfterFailure()) {
+    // A count still being read beside the window is not waited for: the view shows the rows at
+    // hand and is told of the rest when they come.
+    if (!pausedAfterFailure() && m_control->countKnown()) {
         try {
             return m_control->recordCount();
         } catch (const DbError& error) {

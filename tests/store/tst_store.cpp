@@ -14,6 +14,7 @@
 #include <QDate>
 #include <QElapsedTimer>
 #include <QSemaphore>
+#include <QSignalSpy>
 #include <QSet>
 #include <QTest>
 #include <atomic>
@@ -87,6 +88,8 @@ private Q_SLOTS:
     void keysReadBesideTheWindow();
     void exportReadsALargeResultThroughOnce_data();
     void exportReadsALargeResultThroughOnce();
+    void groupedResultCountedBesideTheWindow_data();
+    void groupedResultCountedBesideTheWindow();
     void joinedResultWritesItsOwnTable();
     void sqliteWriterWaitsForAnother();
     void aWriteIsNeverSentTwice();
@@ -1061,6 +1064,167 @@ void tst_store::exportReadsALargeResultThroughOnce()
     const Walk walk = walkForward(rs, QStringLiteral("编号"));
     QCOMPARE(walk.keys, exported);
     QCOMPARE(walk.deleted, 1);
+}
+
+namespace {
+
+// Two score rows for each of 300 (student, course) pairs: a grouped result of 300 rows without a
+// key of its own, whose order by 学号 has ties that 课程名 breaks.
+void addGroupedScores()
+{
+    const QStringList courses { QStringLiteral("高等数学"), QStringLiteral("线性代数"), QStringLiteral("大学英语") };
+    QStringList rows;
+    for (int i = 0; i < 600; ++i)
+        rows << QStringLiteral("('%1', '%2', 'C001', %3, 5, 1, 1, '2006-06-10')")
+                    .arg(2006100 + (i / 2) / 3)
+                    .arg(courses[(i / 2) % 3])
+                    .arg(60 + i % 40);
+    for (int at = 0; at < rows.size(); at += 300)
+        TestDb::exec("insert into 学生成绩表 (学号, 课程名, 课程号, 成绩, 学分, 院系号, 班级号, 考试时间) values "
+            + rows.mid(at, 300).join(", "));
+}
+
+QStringList rowTexts(const QVector<QVector<QVariant>>& rows)
+{
+    QStringList out;
+    for (const auto& row : rows) {
+        QStringList cells;
+        for (const QVariant& v : row)
+            cells << v.toString();
+        out << cells.join(u'|');
+    }
+    return out;
+}
+
+QStringList walkRows(DataControl& rs)
+{
+    QStringList out;
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+        QStringList cells;
+        for (int c = 0; c < rs.fieldCount(); ++c)
+            cells << rs.field(rs.fieldName(c)).toString();
+        out << cells.join(u'|');
+    }
+    return out;
+}
+
+// Holds the session that reads a whole result before it reads, until let go (then it fails when
+// asked to); further reads pass. Declared before the record set, so that the reader has stopped
+// before the gate goes.
+class WholeGate {
+public:
+    explicit WholeGate(bool failThere)
+    {
+        store::KeyReaders::setBetweenBlocks([this, failThere] {
+            if (++m_reads != 1)
+                return;
+            m_reached.release();
+            m_go.acquire();
+            if (failThere)
+                throw DbError(QStringLiteral("与数据库服务器的连接已断开。"), DbError::Kind::ConnectionLost);
+        });
+    }
+    ~WholeGate()
+    {
+        letGo();
+        store::KeyReaders::setBetweenBlocks({});
+    }
+    bool reached() { return m_reached.tryAcquire(1, 10000); }
+    void letGo()
+    {
+        if (!std::exchange(m_let, true))
+            m_go.release();
+    }
+
+private:
+    QSemaphore m_reached, m_go;
+    std::atomic<int> m_reads { 0 };
+    bool m_let = false;
+};
+
+} // namespace
+
+void tst_store::groupedResultCountedBesideTheWindow_data()
+{
+    QTest::addColumn<QString>("meanwhile");
+    for (const char* meanwhile : { "browse at once", "their insert", "refresh", "reader fails" })
+        QTest::newRow(meanwhile) << QString::fromLatin1(meanwhile);
+}
+
+void tst_store::groupedResultCountedBesideTheWindow()
+{
+    QFETCH(QString, meanwhile);
+    addGroupedScores();
+    const QString statement = QStringLiteral("select 学号, 课程名, count(*) as 次数 from 学生成绩表 where 考试时间 is not null "
+                                             "group by 学号, 课程名");
+    auto whole = [&](const QString& order) {
+        return rowTexts(TestDb::admin().select(statement + QStringLiteral(" order by ") + order).rows);
+    };
+    // PostgreSQL gives the first groups of the order early and groups the whole beside the window;
+    // SQLite groups everything before its first group, and the result is read whole at once.
+    const bool early = TestDb::engine() == store::Engine::PostgreSQL;
+    WholeGate gate(meanwhile == QLatin1String("reader fails"));
+    DataControl rs(std::make_shared<Connection>());
+    QSignalSpy counted(&rs, &DataControl::counted);
+    rs.setRecordSource(statement);
+    rs.setResultOrder(QStringLiteral("学号, 课程名"));
+    rs.refresh();
+    QStringList expected = whole(QStringLiteral("学号, 课程名"));
+    QCOMPARE(expected.size(), 300);
+
+    // The first rows are there before the count, and are those of the whole grouping.
+    QCOMPARE(rs.countKnown(), !early);
+    QCOMPARE(rs.model()->rowCount(), early ? DataControl::PageSize : 300);
+    for (int row : { 0, 1, 49 }) {
+        QStringList cells;
+        for (int c = 0; c < 3; ++c)
+            cells << rs.valueAt(row, c).toString();
+        QCOMPARE(cells.join(u'|'), expected[row]);
+    }
+    if (early)
+        QVERIFY(gate.reached());
+
+    if (meanwhile == QLatin1String("their insert")) {
+        // Written after the first block was read and before the whole is: the whole holds it, and
+        // the rows shown are then all of the whole, the first block's place included.
+        TestDb::exec("insert into 学生成绩表 (学号, 课程名, 课程号, 成绩, 学分, 院系号, 班级号, 考试时间) values "
+                     "('2006000', '高等数学', 'C001', 70, 5, 1, 1, '2006-06-10'), "
+                     "('2099999', '高等数学', 'C001', 70, 5, 1, 1, '2006-06-10')");
+        if (early)
+            expected = whole(QStringLiteral("学号, 课程名"));
+    } else if (meanwhile == QLatin1String("refresh")) {
+        // A refresh starts over: the whole still being read for the first is never taken.
+        rs.setResultOrder(QStringLiteral("学号 desc, 课程名"));
+        rs.refresh();
+        expected = whole(QStringLiteral("学号 desc, 课程名"));
+        QCOMPARE(rs.valueAt(0, 0).toString(), expected[0].section(u'|', 0, 0));
+    }
+    gate.letGo();
+
+    if (meanwhile != QLatin1String("browse at once")) {
+        // The count comes by itself, told once, with the rows after the first block.
+        QTRY_VERIFY(rs.countKnown());
+        QCOMPARE(counted.size(), early ? 1 : 0);
+        QCOMPARE(rs.model()->rowCount(), expected.size());
+        QTest::qWait(100); // a whole read for the result before a refresh would come by now
+    }
+    // Browsing past the first block (waiting for the whole where it has not come) reaches every
+    // row of the whole grouping once, in its order.
+    QCOMPARE(walkRows(rs), expected);
+    QCOMPARE(rs.recordCount(), expected.size());
+    QCOMPARE(rs.model()->rowCount(), expected.size());
+    QCOMPARE(counted.size(), early ? 1 : 0);
+    rs.moveLast();
+    QCOMPARE(QStringList({ rs.field(QStringLiteral("学号")).toString(), rs.field(QStringLiteral("课程名")).toString(),
+                 rs.field(QStringLiteral("次数")).toString() })
+                 .join(u'|'),
+        expected.last());
+
+    // A refresh starts over, with what is there now.
+    TestDb::exec(QStringLiteral("delete from 学生成绩表 where 学号 = '2006100'"));
+    rs.setResultOrder(QStringLiteral("学号, 课程名"));
+    rs.refresh();
+    QCOMPARE(walkRows(rs), whole(QStringLiteral("学号, 课程名")));
 }
 
 void tst_store::joinedResultWritesItsOwnTable()
