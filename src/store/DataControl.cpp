@@ -110,15 +110,16 @@ void DataControl::refresh()
         const Sql::SelectShape shape = Sql::analyse(adapted);
         const auto plan = shape.isSelect && shape.pageable ? KeySet::plan(shape) : std::nullopt;
         Connection::Rows first;
-        if (!plan && !m_resultOrder.isEmpty() && shape.isSelect) {
+        if (!plan && !m_resultOrder.isEmpty() && shape.isSelect && shape.pageable && shape.orderTerms.isEmpty()) {
             const QString ordered
                 = QStringLiteral("select * from (%1) as g order by %2").arg(adapted, m_resultOrder);
             if (db.engine() == Engine::PostgreSQL) {
                 // The first block of the order costs the engine a few milliseconds where an index
-                // leads the grouping; the whole, for the count, is read on a session of its own,
-                // grouped once and then ordered (the grouping fenced off, so that the engine
-                // groups by hashing rather than sorting every row).
-                first = db.select(ordered + QStringLiteral(" limit %1").arg(PageSize + 1));
+                // leads the grouping (only when the order and the limit are the statement's own:
+                // the engine does not carry a limit into a subquery); the whole, for the count, is
+                // read on a session of its own, grouped once and then ordered (the grouping fenced
+                // off, so that the engine groups by hashing rather than sorting every row).
+                first = db.select(adapted + QStringLiteral(" order by %1 limit %2").arg(m_resultOrder).arg(PageSize + 1));
                 if (first.rows.size() > PageSize) {
                     first.rows.resize(PageSize);
                     m_counting = true;

@@ -71,7 +71,8 @@ public:
     void setRecordSource(const QString& statement) { m_source = statement; }
     const QString& recordSource() const { return m_source; }
     // The columns of the result ("学号, 姓名") that order it totally, for a result without a key
-    // of its own (see above); empty: read in the statement's own order. Kept until changed.
+    // of its own and without an order of its own (see above); empty: read in the statement's own
+    // order. Kept until changed.
     void setResultOrder(const QString& columns) { m_resultOrder = columns; }
     void setCommandType(CommandType type) { m_commandType = type; }
     CommandType commandType() const { return m_commandType; }
