@@ -188,6 +188,37 @@ private:
     PGconn* m_db = nullptr;
 };
 
+// The engine alone reading what a window reads, the statements adapted to it as the store adapts
+// them: the median time of reading them all, one after another.
+class EngineReads {
+public:
+    explicit EngineReads(const Setting& s)
+        : m_engine(s.engine == "sqlite" ? store::Engine::SQLite : store::Engine::PostgreSQL)
+    {
+        if (m_engine == store::Engine::SQLite)
+            m_lite = std::make_unique<Sqlite>(s.sqliteFile());
+        else
+            m_pg = std::make_unique<Postgres>(s.pgSocket(), s.pgDatabase());
+    }
+    double operator()(const QStringList& statements, int runs = kRuns)
+    {
+        QStringList sql;
+        for (const QString& q : statements)
+            sql << store::Sql::adapt(q, m_engine);
+        return median(
+            [&] {
+                for (const QString& q : sql)
+                    m_lite ? m_lite->read(q) : m_pg->read(q);
+            },
+            runs);
+    }
+
+private:
+    store::Engine m_engine;
+    std::unique_ptr<Sqlite> m_lite;
+    std::unique_ptr<Postgres> m_pg;
+};
+
 // ---- preparing the database once ----------------------------------------------------------
 
 int runChild(const QStringList& args, const std::function<void(const QString&)>& line)
@@ -430,23 +461,7 @@ void measureSummary(const Setting& s, const QString& className)
     const QStringList summaryByClass { byClass, lists[0] };
     double firstEngine = 0, openEngine = 0, byClassEngine = 0;
     {
-        std::unique_ptr<Sqlite> lite;
-        std::unique_ptr<Postgres> pg;
-        if (engine == store::Engine::SQLite)
-            lite = std::make_unique<Sqlite>(s.sqliteFile());
-        else
-            pg = std::make_unique<Postgres>(s.pgSocket(), s.pgDatabase());
-        auto time = [&](const QStringList& statements, int runs = kRuns) {
-            QStringList sql;
-            for (const QString& q : statements)
-                sql << store::Sql::adapt(q, engine);
-            return median(
-                [&] {
-                    for (const QString& q : sql)
-                        lite ? lite->read(q) : pg->read(q);
-                },
-                runs);
-        };
+        EngineReads time(s);
         firstEngine = time(summaryFirst, 3);
         openEngine = time(summaryOpen, 3);
         byClassEngine = time(summaryByClass);
@@ -526,30 +541,9 @@ void measureScores(const Setting& s, const QString& number)
         QStringLiteral("select count(*) from 学生成绩表 where 班级号='%1'").arg(classCode),
         "select * from 班级代码表 order by 班级代码 limit 51" };
 
-    const store::Engine engine = s.engine == "sqlite" ? store::Engine::SQLite : store::Engine::PostgreSQL;
-    auto adapted = [engine](const QStringList& statements) {
-        QStringList out;
-        for (const QString& q : statements)
-            out << store::Sql::adapt(q, engine);
-        return out;
-    };
     double scoresOpenEngine = 0, byNumberEngine = 0, byClassEngine = 0;
     {
-        std::unique_ptr<Sqlite> lite;
-        std::unique_ptr<Postgres> pg;
-        if (engine == store::Engine::SQLite)
-            lite = std::make_unique<Sqlite>(s.sqliteFile());
-        else
-            pg = std::make_unique<Postgres>(s.pgSocket(), s.pgDatabase());
-        auto time = [&](const QStringList& statements, int runs = kRuns) {
-            const QStringList sql = adapted(statements);
-            return median(
-                [&] {
-                    for (const QString& q : sql)
-                        lite ? lite->read(q) : pg->read(q);
-                },
-                runs);
-        };
+        EngineReads time(s);
         scoresOpenEngine = time(scoresOpen);
         byNumberEngine = time(scoresByNumber);
         byClassEngine = time(scoresByClass);

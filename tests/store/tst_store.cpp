@@ -756,17 +756,17 @@ struct SortedRows {
 };
 
 // Keys read by a session of their own, in small blocks, the count given before them; the reader
-// is held before its second block until let go, so that what a test does meanwhile happens while
-// the keys are still being read. Declared before the record set, so that the reader has stopped
-// before the gate goes.
+// is held before its second block (or, for a whole result, before it reads it: `heldAt` 1) until
+// let go, so that what a test does meanwhile happens while the reading is not done. Declared
+// before the record set, so that the reader has stopped before the gate goes.
 class ReaderGate {
 public:
-    explicit ReaderGate(bool failThere)
+    explicit ReaderGate(bool failThere, int heldAt = 2)
     {
         store::KeySet::setBlockSizes(7, 20, 30);
         store::KeyReaders::setKeysWithCount(10);
-        store::KeyReaders::setBetweenBlocks([this, failThere] {
-            if (++m_blocks != 2)
+        store::KeyReaders::setBetweenBlocks([this, failThere, heldAt] {
+            if (++m_blocks != heldAt)
                 return;
             m_reached.release();
             m_go.acquire();
@@ -1108,40 +1108,6 @@ QStringList walkRows(DataControl& rs)
     return out;
 }
 
-// Holds the session that reads a whole result before it reads, until let go (then it fails when
-// asked to); further reads pass. Declared before the record set, so that the reader has stopped
-// before the gate goes.
-class WholeGate {
-public:
-    explicit WholeGate(bool failThere)
-    {
-        store::KeyReaders::setBetweenBlocks([this, failThere] {
-            if (++m_reads != 1)
-                return;
-            m_reached.release();
-            m_go.acquire();
-            if (failThere)
-                throw DbError(QStringLiteral("与数据库服务器的连接已断开。"), DbError::Kind::ConnectionLost);
-        });
-    }
-    ~WholeGate()
-    {
-        letGo();
-        store::KeyReaders::setBetweenBlocks({});
-    }
-    bool reached() { return m_reached.tryAcquire(1, 10000); }
-    void letGo()
-    {
-        if (!std::exchange(m_let, true))
-            m_go.release();
-    }
-
-private:
-    QSemaphore m_reached, m_go;
-    std::atomic<int> m_reads { 0 };
-    bool m_let = false;
-};
-
 } // namespace
 
 void tst_store::groupedResultCountedBesideTheWindow_data()
@@ -1163,7 +1129,7 @@ void tst_store::groupedResultCountedBesideTheWindow()
     // PostgreSQL gives the first groups of the order early and groups the whole beside the window;
     // SQLite groups everything before its first group, and the result is read whole at once.
     const bool early = TestDb::engine() == store::Engine::PostgreSQL;
-    WholeGate gate(meanwhile == QLatin1String("reader fails"));
+    ReaderGate gate(meanwhile == QLatin1String("reader fails"), 1);
     DataControl rs(std::make_shared<Connection>());
     QSignalSpy counted(&rs, &DataControl::counted);
     rs.setRecordSource(statement);
