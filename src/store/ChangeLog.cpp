@@ -176,26 +176,26 @@ bool ChangeLog::Row::has(const QString& field) const
     return false;
 }
 
-ChangeLog::Entry ChangeLog::inserted(const QString& table, const Row& row)
+// The record of a whole row inserted or deleted: its key and student, and the row described.
+static ChangeLog::Entry wholeRow(ChangeLog::Operation operation, const QString& table, const ChangeLog::Row& row)
 {
     const Table* t = Schema::table(table);
-    Entry entry;
-    entry.operation = Operation::Insert;
+    ChangeLog::Entry entry;
+    entry.operation = operation;
     entry.table = t ? t->name : table;
     identify(entry, t, { &row });
-    entry.newValue = describe(t, entry.table, row);
+    (operation == ChangeLog::Operation::Insert ? entry.newValue : entry.oldValue) = describe(t, entry.table, row);
     return entry;
+}
+
+ChangeLog::Entry ChangeLog::inserted(const QString& table, const Row& row)
+{
+    return wholeRow(Operation::Insert, table, row);
 }
 
 ChangeLog::Entry ChangeLog::deleted(const QString& table, const Row& row)
 {
-    const Table* t = Schema::table(table);
-    Entry entry;
-    entry.operation = Operation::Delete;
-    entry.table = t ? t->name : table;
-    identify(entry, t, { &row });
-    entry.oldValue = describe(t, entry.table, row);
-    return entry;
+    return wholeRow(Operation::Delete, table, row);
 }
 
 QVector<ChangeLog::Entry> ChangeLog::updated(const QString& table, const Row& before, const Row& after,
