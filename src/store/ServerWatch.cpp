@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
@@ -17,35 +18,45 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The one watch of the process. The program waits on one statement at a time, so one wait is
-// watched at a time; a guard inside another puts the outer one back when it goes.
+// The one watch of the process. Several sessions may wait at once (a window's, and the readers
+// that gather a result's count and keys on sessions of their own), so every guard is watched with
+// its own socket and deadline; a guard inside another on the same session ends its wait with the
+// outer one's, whichever deadline comes first.
 struct Watch {
+    struct Wait {
+        ServerWatch::Socket socket;
+        Clock::time_point deadline;
+        bool fired = false; // the socket was shut down because this wait lasted too long
+    };
     std::mutex lock;
     std::condition_variable changed;
-    bool armed = false;
-    ServerWatch::Socket socket;
-    Clock::time_point deadline;
-    unsigned ticket = 0;      // the guard now watched
-    unsigned firedTicket = 0; // the last guard whose wait was ended
-    bool running = false;
+    std::map<unsigned, Wait> waits; // by ticket
+    unsigned lastTicket = 0;
 
     void run()
     {
         std::unique_lock<std::mutex> held(lock);
         for (;;) {
-            if (!armed) {
+            std::optional<Clock::time_point> next;
+            for (const auto& [ticket, wait] : waits)
+                if (!wait.fired && (!next || wait.deadline < *next))
+                    next = wait.deadline;
+            if (!next) {
                 changed.wait(held);
                 continue;
             }
-            const unsigned watched = ticket;
-            if (changed.wait_until(held, deadline) != std::cv_status::timeout || !armed || ticket != watched)
-                continue;
-            // The descriptor is still the session's socket (not one opened since under its number).
-            struct stat status {};
-            if (::fstat(socket.fd, &status) == 0 && S_ISSOCK(status.st_mode) && status.st_ino == socket.inode)
-                ::shutdown(socket.fd, SHUT_RDWR);
-            firedTicket = watched;
-            armed = false;
+            if (changed.wait_until(held, *next) != std::cv_status::timeout)
+                continue; // a wait began or ended: look again
+            const Clock::time_point now = Clock::now();
+            for (auto& [ticket, wait] : waits) {
+                if (wait.fired || wait.deadline > now)
+                    continue;
+                // The descriptor is still the session's socket (not one opened since under its number).
+                struct stat status {};
+                if (::fstat(wait.socket.fd, &status) == 0 && S_ISSOCK(status.st_mode) && status.st_ino == wait.socket.inode)
+                    ::shutdown(wait.socket.fd, SHUT_RDWR);
+                wait.fired = true;
+            }
         }
     }
 };
@@ -100,6 +111,10 @@ bool keepsAlive(int fd)
 
 ServerWatch::Socket ServerWatch::socketOpenedBy(const std::function<void()>& open)
 {
+    // One session opens at a time, so that a socket another thread opens meanwhile is never
+    // taken for this one's.
+    static std::mutex opening;
+    std::lock_guard<std::mutex> one(opening);
     const auto before = streamSockets();
     open();
     std::vector<Socket> opened, alive;
@@ -124,12 +139,8 @@ ServerWatch::Guard::Guard(const Socket& socket, int ms)
         return;
     Watch& w = watch();
     std::lock_guard<std::mutex> held(w.lock);
-    if (w.armed)
-        return; // an outer wait is watched already, and ends this one with it
-    w.armed = true;
-    w.socket = socket;
-    w.deadline = Clock::now() + std::chrono::milliseconds(ms);
-    m_ticket = ++w.ticket;
+    m_ticket = ++w.lastTicket;
+    w.waits.emplace(m_ticket, Watch::Wait { socket, Clock::now() + std::chrono::milliseconds(ms) });
     m_armed = true;
     w.changed.notify_all();
 }
@@ -140,8 +151,7 @@ ServerWatch::Guard::~Guard()
         return;
     Watch& w = watch();
     std::lock_guard<std::mutex> held(w.lock);
-    if (w.ticket == m_ticket)
-        w.armed = false;
+    w.waits.erase(m_ticket);
     w.changed.notify_all();
 }
 
@@ -151,7 +161,8 @@ bool ServerWatch::Guard::fired() const
         return false;
     Watch& w = watch();
     std::lock_guard<std::mutex> held(w.lock);
-    return w.firedTicket == m_ticket;
+    const auto wait = w.waits.find(m_ticket);
+    return wait != w.waits.end() && wait->second.fired;
 }
 
 } // namespace store

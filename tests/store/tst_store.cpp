@@ -5,6 +5,7 @@
 #include "store/DataControl.h"
 #include "store/DbError.h"
 #include "store/KeyReader.h"
+#include "store/ServerWatch.h"
 #include "store/KeySet.h"
 #include "store/RecordModel.h"
 #include "store/Setup.h"
@@ -20,6 +21,9 @@
 #include <atomic>
 #include <chrono>
 #include <sqlite3.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <thread>
 
 using store::Connection;
@@ -94,6 +98,7 @@ private Q_SLOTS:
     void sqliteWriterWaitsForAnother();
     void aWriteIsNeverSentTwice();
     void aGridDoesNotAskALostServerCellByCell();
+    void waitsOnSeveralSessionsAreEachEnded();
     void rowDeletedByAnotherUserIsRefused();
     void transactionStoresAllOrNothing();
     void idleRecordSetHoldsNothing();
@@ -1534,4 +1539,48 @@ void tst_store::displayTexts()
 }
 
 QTEST_GUILESS_MAIN(tst_store)
+// A window's session and a reader's may wait on their servers at the same time: each wait is
+// ended after its own time, whichever began first, and only its own socket is shut down.
+void tst_store::waitsOnSeveralSessionsAreEachEnded()
+{
+    auto connected = [] {
+        int fds[2] = { -1, -1 };
+        ::socketpair(AF_UNIX, SOCK_STREAM, 0, fds);
+        return std::pair { fds[0], fds[1] };
+    };
+    const auto [longSide, longPeer] = connected();
+    const auto [shortSide, shortPeer] = connected();
+    QVERIFY(longSide >= 0 && shortSide >= 0);
+    auto closeAll = qScopeGuard([&] {
+        for (int fd : { longSide, longPeer, shortSide, shortPeer })
+            ::close(fd);
+    });
+    auto socketOf = [](int fd) {
+        struct stat status {};
+        ::fstat(fd, &status);
+        return store::ServerWatch::Socket { fd, status.st_ino };
+    };
+    // True when the socket was shut down: a read then ends at once instead of waiting.
+    auto shutDown = [](int fd) {
+        char byte;
+        return ::recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
+    };
+
+    store::ServerWatch::Guard longWait(socketOf(longSide), 60000); // begun first, a long time
+    bool shortFired = false;
+    std::thread reader([&] {
+        store::ServerWatch::Guard shortWait(socketOf(shortSide), 200);
+        QElapsedTimer clock;
+        clock.start();
+        while (!shortWait.fired() && clock.elapsed() < 5000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        shortFired = shortWait.fired();
+    });
+    reader.join();
+    QVERIFY(shortFired);
+    QVERIFY(shutDown(shortSide));
+    QVERIFY(!longWait.fired());
+    QVERIFY(!shutDown(longSide));
+}
+
 #include "tst_store.moc"
