@@ -36,7 +36,7 @@ void line(const QString& text)
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }
-void figure(const char* name, double value, const char* unit)
+void figure(const QByteArray& name, double value, const char* unit)
 {
     line(QStringLiteral("%1 %2 %3").arg(QString::fromLatin1(name)).arg(value, 0, 'g', 4).arg(QString::fromLatin1(unit)));
 }
@@ -325,6 +325,16 @@ double previewFirstScreenMs(const imports::Plan& plan)
     return clock.nsecsElapsed() / 1e6;
 }
 
+// An import's figures: its time beside the engine's, the preview's first screen, the peak memory.
+int printFigures(const QByteArray& name, const QByteArray& size, double imported, double engine, double previewMs)
+{
+    figure(name + "_" + size + "_s", imported, "s");
+    figure(name + "_" + size + "_engine_s", engine, "s");
+    figure(name + "_preview_first_screen_ms", previewMs, "ms");
+    figure(name + "_peak_rss_mb", peakRssMb(), "MB");
+    return 0;
+}
+
 // The import as the window does it: the file read and checked, the preview's first screen shown,
 // the plan applied. Answers the seconds it took, or -1 when the plan is not all new rows.
 double timedImport(imports::Kind kind, const QString& file, int rows, const char* name, double& previewMs)
@@ -414,11 +424,7 @@ int students(const QString& engine, const QString& dir, const QString& pgSocket)
         });
         e.exec("COMMIT");
     }
-    figure("import_students_100k_s", imported, "s");
-    figure("import_students_100k_engine_s", seconds(engineClock), "s");
-    figure("import_students_preview_first_screen_ms", previewMs, "ms");
-    figure("import_students_peak_rss_mb", peakRssMb(), "MB");
-    return 0;
+    return printFigures("import_students", "100k", imported, seconds(engineClock), previewMs);
 }
 
 int scores(const QString& engine, const QString& dir, const QString& pgSocket)
@@ -485,11 +491,7 @@ int scores(const QString& engine, const QString& dir, const QString& pgSocket)
         });
         e.exec("COMMIT");
     }
-    figure("import_scores_1m_s", imported, "s");
-    figure("import_scores_1m_engine_s", seconds(engineClock), "s");
-    figure("import_scores_preview_first_screen_ms", previewMs, "ms");
-    figure("import_scores_peak_rss_mb", peakRssMb(), "MB");
-    return 0;
+    return printFigures("import_scores", "1m", imported, seconds(engineClock), previewMs);
 }
 
 } // namespace

@@ -47,16 +47,6 @@ void addScores(int count)
             + rows.mid(at, 400).join(", "));
 }
 
-QString thrownText(const std::function<void()>& work)
-{
-    try {
-        work();
-    } catch (const DbError& error) {
-        return error.text();
-    }
-    return {};
-}
-
 } // namespace
 
 class tst_store : public QObject {

@@ -211,3 +211,13 @@ void TestDb::addPlaceholderScore(const QString& number, const QDate& date)
     exec(QStringLiteral("insert into 学生成绩表 (学号, 课程名, 成绩, 考试时间) values (%1, '0', 0, %2)")
              .arg(store::Sql::quote(number), store::Sql::quote(date.toString(QStringLiteral("yyyy-MM-dd")))));
 }
+
+QString thrownText(const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (const store::DbError& error) {
+        return error.text();
+    }
+    return {};
+}

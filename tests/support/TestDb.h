@@ -3,6 +3,7 @@
 #include "store/Connection.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QDate;
@@ -49,3 +50,6 @@ public:
     // The score row the new-student window writes with every student: course 0, score 0, no codes.
     static void addPlaceholderScore(const QString& number, const QDate& date);
 };
+
+// The text of the DbError that `work` throws, or empty when it throws none.
+QString thrownText(const std::function<void()>& work);

@@ -67,16 +67,6 @@ QVector<QStringList> recordRows(const QString& condition)
     return out;
 }
 
-QString thrownText(const std::function<void()>& work)
-{
-    try {
-        work();
-    } catch (const DbError& error) {
-        return error.text();
-    }
-    return {};
-}
-
 void addAccount(const QString& name, const QString& password, const QString& style = QStringLiteral("一般用户"))
 {
     TestDb::exec(QStringLiteral("insert into 管理员身份认证表 (name, pwd, style) values (%1, %2, %3)")
@@ -663,13 +653,19 @@ void tst_trust::theLockEndsAndASuccessClearsTheCount()
     QTRY_VERIFY_WITH_TIMEOUT(SignInGuard::secondsRefused(db, kStaff, QStringLiteral("short")) == 0, 5000);
 }
 
-// ---- through the windows ------------------------------------------------------------------------
-
-void tst_trust::signInsAreRecordedAndPlainPasswordsHashed_data()
+// The rows of a test run once for a staff account and once for a student.
+static void staffAndStudent()
 {
     QTest::addColumn<bool>("student");
     QTest::newRow("staff") << false;
     QTest::newRow("student") << true;
+}
+
+// ---- through the windows ------------------------------------------------------------------------
+
+void tst_trust::signInsAreRecordedAndPlainPasswordsHashed_data()
+{
+    staffAndStudent();
 }
 
 void tst_trust::signInsAreRecordedAndPlainPasswordsHashed()
@@ -722,9 +718,7 @@ void tst_trust::signInsAreRecordedAndPlainPasswordsHashed()
 
 void tst_trust::fiveWrongPasswordsAcrossRunsLockTheName_data()
 {
-    QTest::addColumn<bool>("student");
-    QTest::newRow("staff") << false;
-    QTest::newRow("student") << true;
+    staffAndStudent();
 }
 
 void tst_trust::fiveWrongPasswordsAcrossRunsLockTheName()
