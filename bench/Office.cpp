@@ -30,6 +30,7 @@
 #include <QRadioButton>
 #include <QThread>
 #include <algorithm>
+#include <ctime>
 #include <random>
 
 namespace bench {
@@ -39,6 +40,14 @@ namespace {
 const QStringList kActions { "open_scores", "open_all_students", "search", "save" };
 
 qint64 now() { return QDateTime::currentMSecsSinceEpoch(); }
+
+// The workstation's own CPU time so far (all its threads), in milliseconds.
+double cpuMs()
+{
+    timespec t {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
 
 // Shown until its first rows are painted and, where the window has one, panel 3 of its status
 // bar shows their count.
@@ -97,7 +106,11 @@ int officeWorkstation(const QStringList& args)
     platform::Form* scores = showPainted(QStringLiteral("frmchenggl"));
     QThread::msleep(std::max<qint64>(0, startAt - now()));
 
-    QVector<QPair<int, double>> done;
+    struct Done {
+        int action;
+        double ms, cpu;
+    };
+    QVector<Done> done;
     int failed = 0, refused = 0;
     while (now() < endAt) {
         const std::uint32_t dice = random() % 100;
@@ -105,21 +118,24 @@ int officeWorkstation(const QStringList& args)
         platform::MsgBox::clear();
         QElapsedTimer clock;
         clock.start();
+        double cpuAtStart = cpuMs();
         bool ok = true;
         switch (action) {
         case 0:
             platform::Forms::discardAll();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             clock.restart(); // the old window's going is no part of the opening
+            cpuAtStart = cpuMs();
             scores = showPainted(QStringLiteral("frmchenggl"));
             break;
         case 1: {
             platform::Form* students = showPainted(QStringLiteral("frmallinf"));
             const double ms = clock.nsecsElapsed() / 1e6;
+            const double cpu = cpuMs() - cpuAtStart;
             platform::Forms::unload(students);
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             if (now() < endAt)
-                done.push_back({ action, ms });
+                done.push_back({ action, ms, cpu });
             continue;
         }
         case 2:
@@ -148,6 +164,7 @@ int officeWorkstation(const QStringList& args)
         }
         }
         const double ms = clock.nsecsElapsed() / 1e6;
+        const double cpu = cpuMs() - cpuAtStart;
         if (now() >= endAt)
             break;
         if (!ok && !platform::MsgBox::shown().isEmpty()
@@ -163,10 +180,10 @@ int officeWorkstation(const QStringList& args)
                         .arg(platform::MsgBox::shown().isEmpty() ? QString() : platform::MsgBox::shown().last().text));
             continue;
         }
-        done.push_back({ action, ms });
+        done.push_back({ action, ms, cpu });
     }
-    for (const auto& [action, ms] : std::as_const(done))
-        say(QStringLiteral("act %1 %2").arg(action).arg(ms, 0, 'f', 3));
+    for (const Done& d : std::as_const(done))
+        say(QStringLiteral("act %1 %2 %3").arg(d.action).arg(d.ms, 0, 'f', 3).arg(d.cpu, 0, 'f', 3));
     say(QStringLiteral("failed %1 %2").arg(failed).arg(refused));
     platform::Forms::discardAll();
     return 0;
@@ -193,13 +210,16 @@ int office(const QString& engine, int students, const QList<int>& workstations, 
             children << p;
         }
         QVector<QVector<double>> times(kActions.size());
+        QVector<double> cpu(kActions.size());
         int failed = 0, refused = 0;
         for (QProcess* p : std::as_const(children)) {
             p->waitForFinished(-1);
             for (const QString& line : QString::fromUtf8(p->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
                 const QStringList parts = line.split(' ');
-                if (parts.value(0) == QLatin1String("act"))
+                if (parts.value(0) == QLatin1String("act")) {
                     times[parts.value(1).toInt()] << parts.value(2).toDouble();
+                    cpu[parts.value(1).toInt()] += parts.value(3).toDouble();
+                }
                 else if (parts.value(0) == QLatin1String("failed")) {
                     failed += parts.value(1).toInt();
                     refused += parts.value(2).toInt();
@@ -220,6 +240,8 @@ int office(const QString& engine, int students, const QList<int>& workstations, 
             figure(prefix + kActions[a] + "_n", times[a].size(), "actions");
             figure(prefix + kActions[a] + "_p50_ms", percentile(times[a], 0.5), "ms");
             figure(prefix + kActions[a] + "_p95_ms", percentile(times[a], 0.95), "ms");
+            // What the workstation itself spends on one such action, on average.
+            figure(prefix + kActions[a] + "_workstation_cpu_ms", times[a].isEmpty() ? 0 : cpu[a] / times[a].size(), "ms");
         }
     }
     if (engine == "postgres")

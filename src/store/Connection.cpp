@@ -3,6 +3,7 @@
 #include "DbError.h"
 #include "KeyReader.h"
 #include "Refusal.h"
+#include "RowCounts.h"
 #include "ServerWatch.h"
 #include "Sql.h"
 
@@ -633,6 +634,15 @@ KeyReaders& Connection::keyReaders()
     if (!m_keyReaders)
         m_keyReaders = std::make_unique<KeyReaders>(m_connectionString);
     return *m_keyReaders;
+}
+
+bool Connection::keepsRowCounts()
+{
+    if (m_engine != Engine::PostgreSQL)
+        return false;
+    if (!m_keepsRowCounts)
+        m_keepsRowCounts = RowCounts::present(*this);
+    return *m_keepsRowCounts;
 }
 
 void Connection::commit()

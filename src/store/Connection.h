@@ -106,6 +106,8 @@ public:
     // The sessions of the same data source that read the keys of large results while the
     // windows go on; started when first needed, stopped with this session.
     KeyReaders& keyReaders();
+    // Whether the server keeps the tables' row counts (RowCounts): asked once a session.
+    bool keepsRowCounts();
     // Rows added just before the outermost transaction commits, all those of one head
     // ("INSERT INTO t (a, b) VALUES") in one statement: the change records of the transaction's
     // writes cost one statement, however many writes it makes. A rollback drops them. Throws
@@ -173,6 +175,7 @@ private:
     Engine m_engine = Engine::SQLite;
     int m_transactionDepth = 0;
     std::unique_ptr<KeyReaders> m_keyReaders;
+    std::optional<bool> m_keepsRowCounts;
     QMap<QString, QStringList> m_deferred; // rows for commit, by statement head
     int m_busyMs = 30000;
     ServerWatch::Socket m_socket; // a PostgreSQL session's socket, watched while it waits

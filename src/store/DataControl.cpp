@@ -253,7 +253,8 @@ int DataControl::serverCount()
         m_total = m_keys.size();
         return m_total;
     }
-    const QVector<QVariant> row = db.select(m_keys.remainingCountStatement(true)).rows.value(0);
+    const QVector<QVariant> row = db.select(m_keys.remainingCountStatement(true, db.keepsRowCounts())).rows.value(0);
+    m_keys.afterCount(db, row.value(2));
     const int after = row.value(0).toInt();
     if (held + after <= gEagerKeys) {
         m_keys.readAll(db, true);

@@ -241,6 +241,7 @@ void KeyReaders::work(std::unique_ptr<Connection>& session, Job& job)
             feed.end(false);
             return;
         }
+        const bool rowCountsKept = session->keepsRowCounts();
         session->beginSnapshot();
         inSnapshot = true;
         if (job.rowBlock > 0) {
@@ -250,7 +251,8 @@ void KeyReaders::work(std::unique_ptr<Connection>& session, Job& job)
             feed.end(false);
             return;
         }
-        const QVector<QVariant> row = session->select(job.keys.remainingCountStatement(job.numbered)).rows.value(0);
+        const QVector<QVariant> row
+            = session->select(job.keys.remainingCountStatement(job.numbered, rowCountsKept)).rows.value(0);
         KeyFeed::Count count;
         count.after = row.value(0).toInt();
         if (job.numbered && !row.value(1).isNull())
@@ -262,6 +264,7 @@ void KeyReaders::work(std::unique_ptr<Connection>& session, Job& job)
             session->endSnapshot();
             feed.counted(count);
             feed.end(false);
+            job.keys.afterCount(*session, row.value(2));
             return;
         }
         const bool withCount = total <= gKeysWithCount;
@@ -284,6 +287,7 @@ void KeyReaders::work(std::unique_ptr<Connection>& session, Job& job)
             feed.counted(count);
         }
         feed.end(false);
+        job.keys.afterCount(*session, row.value(2));
     } catch (const DbError&) {
         if (inSnapshot) {
             try {

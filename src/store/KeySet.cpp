@@ -3,6 +3,7 @@
 #include "Connection.h"
 #include "DbError.h"
 #include "KeyReader.h"
+#include "RowCounts.h"
 
 #include <algorithm>
 
@@ -310,13 +311,16 @@ QString KeySet::rangeStatement(Segment segment, const Range& range, int limit, i
     return statement;
 }
 
-QString KeySet::remainingCountStatement(bool withHighest) const
+QString KeySet::remainingCountStatement(bool withHighest, bool rowCountsKept) const
 {
     // The rows still to read are all the statement's rows but those read already: the segments
     // before the current one, and the current one up to the last key read. Counting all rows is
-    // what an engine does fastest (SQLite counts a table without stepping through it); the rows
-    // read are few.
-    auto count = [this](const QStringList& conditions) {
+    // what an engine does fastest (SQLite counts a table without stepping through it, and a
+    // PostgreSQL server that keeps row counts reads a whole table's); the rows read are few.
+    const bool wholeTable = rowCountsKept && m_plan.where.isEmpty() && same(m_plan.from.trimmed(), m_plan.table->name);
+    auto count = [this, wholeTable](const QStringList& conditions) {
+        if (conditions.isEmpty() && wholeTable)
+            return RowCounts::countExpression(m_plan.table->name);
         return QStringLiteral("(select count(*) from ") + m_plan.from
             + (conditions.isEmpty() ? QString() : QStringLiteral(" where ") + conditions.join(QStringLiteral(" and "))) + ')';
     };
@@ -334,10 +338,18 @@ QString KeySet::remainingCountStatement(bool withHighest) const
             remaining += QStringLiteral(" - ") + count(rangeConditions(m_segments[m_segment], read));
         }
     }
-    QString statement = QStringLiteral("select ") + remaining;
-    if (withHighest)
-        statement += QStringLiteral(", (select max(%1) from %2)").arg(m_plan.table->key, m_plan.table->name);
-    return statement;
+    return QStringLiteral("select %1, %2, %3")
+        .arg(remaining,
+            withHighest ? QStringLiteral("(select max(%1) from %2)").arg(m_plan.table->key, m_plan.table->name)
+                        : QStringLiteral("null"),
+            wholeTable && !m_complete ? RowCounts::partsExpression(m_plan.table->name) : QStringLiteral("null"));
+}
+
+void KeySet::afterCount(Connection& db, const QVariant& parts) const
+{
+    // Not inside a transaction, which a failed fold would spoil on PostgreSQL.
+    if (!parts.isNull() && parts.toInt() > RowCounts::kCompactAbove && !db.inTransaction())
+        RowCounts::compact(db, m_plan.table->name);
 }
 
 Connection::Keys KeySet::read(Connection& db, const QString& statement, int limit) const
@@ -348,35 +360,53 @@ Connection::Keys KeySet::read(Connection& db, const QString& statement, int limi
 
 Connection::Keys KeySet::readPostgres(Connection& db, const QString& statement) const
 {
-    // One row of arrays instead of a row per key: the server builds them, and the driver's cost
-    // per row (most of the time, for a few hundred thousand keys) is paid once.
+    // One row instead of a row per key: the server joins the keys, and the driver's cost per row
+    // (most of the time, for a few hundred thousand keys) is paid once. Text keys come joined by
+    // a control character, which the server writes several times faster than an array (whose
+    // elements it must look over for quoting); a key holding that character makes the pieces
+    // outnumber the keys, and the keys are then read again as an array.
     const bool sorted = m_plan.seekable && !m_plan.sortColumn.isEmpty();
-    const auto result = db.select(QStringLiteral("select array_agg(q.k)::text, count(*)%1 from (%2) as q")
-                                      .arg(sorted ? QStringLiteral(", (array_agg(q.s))[count(*)]::text, (array_agg(q.s))[1]::text")
-                                                  : QString(),
-                                          statement));
-    Connection::Keys read;
+    const QString ends = sorted ? QStringLiteral(", (array_agg(q.s))[count(*)]::text, (array_agg(q.s))[1]::text") : QString();
+    auto read = [&](bool joined) {
+        return db.select(QStringLiteral("select %1, count(*)%2 from (%3) as q")
+                             .arg(joined ? QStringLiteral("string_agg(q.k, chr(1))") : QStringLiteral("array_agg(q.k)::text"),
+                                 ends, statement));
+    };
+    Connection::Rows result = read(m_text);
     if (result.rows.isEmpty())
-        return read;
-    const QVector<QVariant>& row = result.rows[0];
-    const QStringList keys = Sql::parseArray(row.value(0).toString());
+        return {};
+    QStringList keys;
     if (m_text) {
-        read.texts = keys;
+        const int count = result.rows[0].value(1).toInt();
+        keys = count == 0 ? QStringList() : result.rows[0].value(0).toString().split(QChar(1));
+        if (keys.size() != count) {
+            result = read(false);
+            if (result.rows.isEmpty())
+                return {};
+            keys = Sql::parseArray(result.rows[0].value(0).toString());
+        }
     } else {
-        read.ints.reserve(size_t(keys.size()));
-        for (const QString& key : keys)
-            read.ints.push_back(key.toLongLong());
+        keys = Sql::parseArray(result.rows[0].value(0).toString());
     }
-    read.rows = int(keys.size());
-    if (read.rows > 0) {
-        read.kept << (m_text ? QVariant(keys.last()) : QVariant(keys.last().toLongLong()));
-        read.first << (m_text ? QVariant(keys.first()) : QVariant(keys.first().toLongLong()));
+    const QVector<QVariant>& row = result.rows[0];
+    Connection::Keys out;
+    if (m_text) {
+        out.texts = keys;
+    } else {
+        out.ints.reserve(size_t(keys.size()));
+        for (const QString& key : keys)
+            out.ints.push_back(key.toLongLong());
+    }
+    out.rows = int(keys.size());
+    if (out.rows > 0) {
+        out.kept << (m_text ? QVariant(keys.last()) : QVariant(keys.last().toLongLong()));
+        out.first << (m_text ? QVariant(keys.first()) : QVariant(keys.first().toLongLong()));
         if (sorted) {
-            read.kept << row.value(2);
-            read.first << row.value(3);
+            out.kept << row.value(2);
+            out.first << row.value(3);
         }
     }
-    return read;
+    return out;
 }
 
 bool KeySet::takeInt(qint64 key)

@@ -89,10 +89,14 @@ public:
     void require(Connection& db, int begin, int end, int total);
 
     // The keys still to come may be read by a session of its own (KeyReaders): the statement
-    // that counts them (and, asked for, the highest key of the table beside the count), the next
-    // block of them, and the keys from place `from` on with where the seek stands, for handing
-    // over.
-    QString remainingCountStatement(bool withHighest) const;
+    // that counts them (its columns: the count; the highest key of the table, where asked for;
+    // how many parts make up the count that a server keeps of a whole table, to be folded when
+    // they are many: RowCounts), the next block of them, and the keys from place `from` on with
+    // where the seek stands, for handing over.
+    QString remainingCountStatement(bool withHighest, bool rowCountsKept) const;
+    // After that count: folds the parts of a kept count when they are many (`parts` is the
+    // count's third column).
+    void afterCount(Connection& db, const QVariant& parts) const;
     // The next rows after the keys taken, whole ("select *" of the statement's tables), their
     // keys taken as a block of keys would be: for reading a large result through once. Only
     // the rows whose keys were taken are answered.

@@ -1,6 +1,7 @@
 #include "Setup.h"
 
 #include "BatchInsert.h"
+#include "RowCounts.h"
 #include "ChangeLog.h"
 #include "Connection.h"
 #include "DbError.h"
@@ -146,6 +147,7 @@ void Setup::init(Connection& db)
             { "奖励等级代码表", int(kAwards.size()) }, { "处罚等级代码表", int(kPunishments.size()) },
             { "班级代码表", count(db, "班级代码表") }, { "全表名", int(kTables.size()) }, { "管理员身份认证表", 1 },
             { "系统设置表", 1 } });
+    RowCounts::install(db);
     transaction.commit();
 }
 
@@ -181,6 +183,7 @@ QStringList Setup::addMissing(Connection& db)
 {
     const QStringList added = addMissingTables(db);
     addMissingIndexes(db);
+    RowCounts::install(db);
     if (count(db, "系统设置表") == 0) {
         Transaction transaction(db);
         insertSettings(db);
@@ -209,6 +212,11 @@ void Setup::grantAppRole(Connection& db, const QString& role)
         else if (table.name == QStringLiteral("全表名"))
             rights = QStringLiteral("SELECT"); // the program only reads the list
         db.execute(QStringLiteral("GRANT %1 ON %2 TO %3").arg(rights, table.name, name));
+    }
+    if (RowCounts::present(db)) {
+        // Writes add parts of the counts (their triggers run as the writer), and readers fold them.
+        db.execute(QStringLiteral("REVOKE ALL ON %1 FROM %2").arg(RowCounts::table(), name));
+        db.execute(QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON %1 TO %2").arg(RowCounts::table(), name));
     }
     db.execute(QStringLiteral("REVOKE CREATE ON SCHEMA public FROM %1").arg(name));
     db.execute(QStringLiteral("GRANT USAGE ON SCHEMA public TO %1").arg(name));
