@@ -86,6 +86,7 @@ private Q_SLOTS:
     void groupedResultCountedBesideTheWindow_data();
     void groupedResultCountedBesideTheWindow();
     void wholeTableCountKeptByTheServer();
+    void textKeysHoldingAnyCharacter();
     void joinedResultWritesItsOwnTable();
     void sqliteWriterWaitsForAnother();
     void aWriteIsNeverSentTwice();
@@ -1263,6 +1264,29 @@ void tst_store::wholeTableCountKeptByTheServer()
     QCOMPARE(parts(), 1);
     insertRows(3);
     QCOMPARE(counted(), 73);
+}
+
+void tst_store::textKeysHoldingAnyCharacter()
+{
+    // Keys that hold what joins or quotes keys on their way from the server: every row once,
+    // each key as stored.
+    const QStringList odd { QStringLiteral("a\u0001b"), QStringLiteral("a,b"), QStringLiteral("\"{a}\""),
+        QStringLiteral("a\\b"), QStringLiteral(" "), QStringLiteral("NULL") };
+    QStringList values;
+    for (int i = 0; i < 120; ++i)
+        values << QStringLiteral("(%1, '学生', '男', 1, 1, 1)").arg(Sql::quote(i < odd.size() ? odd[i] : QString::number(2006000 + i)));
+    TestDb::exec("insert into 学生个人信息表 (学号, 姓名, 性别, 所在院系编号, 所在班级编号, 学籍情况) values " + values.join(", "));
+    for (bool blocks : { false, true }) {
+        KeyMode mode(blocks);
+        DataControl rs(std::make_shared<Connection>());
+        rs.setRecordSource(QStringLiteral("select * from 学生个人信息表 order by 学号"));
+        rs.refresh();
+        QCOMPARE(rs.recordCount(), 120);
+        const QStringList expected = keysOf(QStringLiteral("select 学号 from 学生个人信息表 order by 学号"));
+        QCOMPARE(walkForward(rs, QStringLiteral("学号")).keys, expected);
+        for (const QString& key : odd)
+            QVERIFY(expected.contains(key));
+    }
 }
 
 void tst_store::joinedResultWritesItsOwnTable()
