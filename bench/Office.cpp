@@ -23,6 +23,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +33,7 @@
 #include <algorithm>
 #include <ctime>
 #include <random>
+#include <unistd.h>
 
 namespace bench {
 
@@ -68,6 +70,29 @@ template <typename T>
 T* control(QWidget* window, const char* name)
 {
     return window->findChild<T*>(QString::fromLatin1(name));
+}
+
+// The CPU time the database server has spent, in milliseconds: its main process's own and that of
+// the sessions and workers it has started and seen end (a session ends with its workstation).
+// Negative when it cannot be read.
+double serverCpuMs(const Setting& s)
+{
+    QFile pidFile(s.dir() + QStringLiteral("/data/postmaster.pid"));
+    if (!pidFile.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray pid = pidFile.readLine().trimmed();
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(QString::fromLatin1(pid)));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    // After the name in parentheses: fields 3 on; utime, stime, cutime and cstime are 14 to 17.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 15)
+        return -1;
+    double ticks = 0;
+    for (int i = 11; i <= 14; ++i)
+        ticks += fields[i].toDouble();
+    return ticks * 1000.0 / double(sysconf(_SC_CLK_TCK));
 }
 
 double percentile(QVector<double> times, double share)
@@ -200,6 +225,7 @@ int office(const QString& engine, int students, const QList<int>& workstations, 
     for (const int n : workstations) {
         // Every workstation starts its clock at the same moment, once all have opened their windows.
         const qint64 startAt = now() + 3000 + 200 * n;
+        double serverAtStart = -1;
         QVector<QProcess*> children;
         for (int id = 0; id < n; ++id) {
             auto* p = new QProcess;
@@ -212,6 +238,12 @@ int office(const QString& engine, int students, const QList<int>& workstations, 
         QVector<QVector<double>> times(kActions.size());
         QVector<double> cpu(kActions.size());
         int failed = 0, refused = 0;
+        if (s.engine == "postgres") {
+            // The server's time is taken from when the workstations begin to when all are done
+            // (their windows opened before the clock began are in it too).
+            QThread::msleep(std::max<qint64>(0, startAt - now()));
+            serverAtStart = serverCpuMs(s);
+        }
         for (QProcess* p : std::as_const(children)) {
             p->waitForFinished(-1);
             for (const QString& line : QString::fromUtf8(p->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
@@ -230,10 +262,22 @@ int office(const QString& engine, int students, const QList<int>& workstations, 
             delete p;
         }
         int actions = 0;
-        for (const auto& t : std::as_const(times))
-            actions += t.size();
+        double workstationCpu = 0;
+        for (int a = 0; a < kActions.size(); ++a) {
+            actions += times[a].size();
+            workstationCpu += cpu[a];
+        }
         const QString prefix = QStringLiteral("office_%1_").arg(n);
         figure(prefix + "actions_per_s", double(actions) / seconds, "/s");
+        if (actions > 0) {
+            // Where the two cores went: the workstations' own work (on an office's own machines),
+            // and the server's, which is what thirty workstations share.
+            figure(prefix + "workstation_cpu_ms_per_action", workstationCpu / actions, "ms");
+            if (serverAtStart >= 0) {
+                QThread::msleep(500); // the sessions of the workstations end
+                figure(prefix + "server_cpu_ms_per_action", (serverCpuMs(s) - serverAtStart) / actions, "ms");
+            }
+        }
         figure(prefix + "failed", failed, "actions");
         figure(prefix + "saves_refused_conflict", refused, "saves");
         for (int a = 0; a < kActions.size(); ++a) {
