@@ -49,6 +49,15 @@ void RowCounts::install(Connection& db)
     db.execute(QStringLiteral("CREATE OR REPLACE FUNCTION 表行数_清() RETURNS trigger LANGUAGE plpgsql AS "
                               "'BEGIN LOCK TABLE 表行数 IN SHARE ROW EXCLUSIVE MODE; "
                               "DELETE FROM 表行数 WHERE 表名 = TG_TABLE_NAME; RETURN NULL; END'"));
+    // A table's count as the caller's snapshot has it: the sum of its parts where its triggers
+    // keep them, else counted by the engine. A function, so that the planner of the statement
+    // that asks never weighs (or compiles code for) the count of a whole table it does not make.
+    db.execute(QStringLiteral("CREATE OR REPLACE FUNCTION 表行数_计数(表 text) RETURNS bigint LANGUAGE plpgsql STABLE AS "
+                              "'DECLARE n bigint; BEGIN "
+                              "IF EXISTS (SELECT FROM pg_trigger WHERE tgrelid = 表::regclass AND tgname = 表 || ''_计行增'') THEN "
+                              "SELECT coalesce(sum(行数), 0) INTO n FROM 表行数 WHERE 表名 = 表; "
+                              "ELSE EXECUTE format(''SELECT count(*) FROM %I'', 表) INTO n; END IF; "
+                              "RETURN n; END'"));
     for (const Table& t : Schema::tables()) {
         if (t.name == ChangeLog::table() || hasTrigger(db, t.name))
             continue;
@@ -74,7 +83,7 @@ void RowCounts::install(Connection& db)
 bool RowCounts::present(Connection& db)
 {
     return db.engine() == Engine::PostgreSQL
-        && db.select(QStringLiteral("select count(*) from pg_class where relname = %1 and relkind = 'r'").arg(Sql::quote(table())))
+        && db.select(QStringLiteral("select count(*) from pg_proc where proname = '表行数_计数'"))
                    .rows.value(0)
                    .value(0)
                    .toInt()
@@ -83,11 +92,7 @@ bool RowCounts::present(Connection& db)
 
 QString RowCounts::countExpression(const QString& table)
 {
-    const QString name = Sql::quote(table);
-    return QStringLiteral("(case when exists (select from pg_trigger where tgrelid = %1::regclass and tgname = %2) "
-                          "then (select cast(coalesce(sum(行数), 0) as bigint) from 表行数 where 表名 = %1) "
-                          "else (select count(*) from %3) end)")
-        .arg(name, Sql::quote(insertTrigger(table)), table);
+    return QStringLiteral("表行数_计数(%1)").arg(Sql::quote(table));
 }
 
 QString RowCounts::partsExpression(const QString& table)

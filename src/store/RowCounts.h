@@ -20,7 +20,7 @@ class Connection;
 //
 // A table keeps its count from the moment its triggers are made (install()), which counts it
 // once. A table without them (a database restored from an older copy) is counted by the engine
-// as before: every count statement asks the server whether the table's trigger is there.
+// as before: every count asks the server whether the table's trigger is there.
 // SQLite has none of this: it counts a table from its pages without stepping through its rows.
 class RowCounts {
 public:
@@ -33,8 +33,8 @@ public:
     // part. Nothing on SQLite.
     static void install(Connection& db);
 
-    // Whether the table of parts is there (PostgreSQL, installed); Connection::keepsRowCounts()
-    // asks once a session.
+    // Whether the table of parts and its counting function are there (PostgreSQL, installed);
+    // Connection::keepsRowCounts() asks once a session.
     static bool present(Connection& db);
 
     // The rows of `table` as the statement sees them: the sum of its parts where its triggers
