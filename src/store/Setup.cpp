@@ -1,11 +1,11 @@
 #include "Setup.h"
 
 #include "BatchInsert.h"
-#include "RowCounts.h"
 #include "ChangeLog.h"
 #include "Connection.h"
 #include "DbError.h"
 #include "Password.h"
+#include "RowCounts.h"
 #include "Schema.h"
 #include "Sql.h"
 
