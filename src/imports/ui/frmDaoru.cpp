@@ -41,6 +41,15 @@ struct Waiting {
     ~Waiting() { QApplication::restoreOverrideCursor(); }
 };
 
+// The window's progress for a long step (checking, importing): modal to it, shown after 300 ms.
+void setUpProgress(QProgressDialog& progress, const char* name, const QString& title)
+{
+    progress.setObjectName(QString::fromLatin1(name));
+    progress.setWindowTitle(title);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+}
+
 } // namespace
 
 frmDaoru::frmDaoru()
@@ -243,10 +252,7 @@ void frmDaoru::recheck()
         return;
     }
     QProgressDialog progress(QStringLiteral("正在检查文件中的每一行…"), QStringLiteral("取消"), 0, 1000, this);
-    progress.setObjectName(QStringLiteral("prgCheck"));
-    progress.setWindowTitle(windowTitle());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(300);
+    setUpProgress(progress, "prgCheck", windowTitle());
     try {
         Waiting waiting;
         m_plan = std::make_unique<Plan>(m_importer->check(connection(), [&](double f) { return track(progress, f); }));
@@ -342,10 +348,7 @@ void frmDaoru::cmdImport_Click()
             != MsgBox::Answer::Yes)
         return;
     QProgressDialog progress(QStringLiteral("正在导入…"), QStringLiteral("取消"), 0, 1000, this);
-    progress.setObjectName(QStringLiteral("prgImport"));
-    progress.setWindowTitle(windowTitle());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(300);
+    setUpProgress(progress, "prgImport", windowTitle());
     Applier::Options options;
     options.allOrNothing = optNothing->isChecked();
     options.source = QFileInfo(m_importer->path()).fileName();
