@@ -513,42 +513,98 @@ Connection::Rows Connection::selectAll(const QString& statement)
     }
     if (names.isEmpty() || QSet<QString>(names.begin(), names.end()).size() != names.size())
         return select(adapted); // a column name twice cannot be named alone
-    QStringList arrays;
-    for (const QString& name : std::as_const(names))
-        arrays << QStringLiteral("array_agg(q.\"%1\")::text").arg(QString(name).replace('"', QLatin1String("\"\"")));
-    const Rows packed = select(QStringLiteral("select %1 from (%2) as q").arg(arrays.join(QStringLiteral(", ")), adapted));
+    // Each column comes joined into one text: its values as text, separated by chr(1), with
+    // chr(2) for a null; beside it how many values are not null, and the rows' number. A value
+    // that holds either character makes the pieces or the nulls disagree with those numbers, and
+    // the column is then read again as an array (which the server writes several times slower,
+    // looking over every element for quoting).
+    QStringList joined;
+    for (const QString& name : std::as_const(names)) {
+        const QString column = QStringLiteral("q.\"%1\"").arg(QString(name).replace('"', QLatin1String("\"\"")));
+        joined << QStringLiteral("string_agg(coalesce(%1::text, chr(2)), chr(1)), count(%1)").arg(column);
+    }
+    const Rows packed = select(QStringLiteral("select count(*), %1 from (%2) as q").arg(joined.join(QStringLiteral(", ")), adapted));
     Rows out;
     out.fields = names;
-    if (packed.rows.isEmpty())
+    const int count = packed.rows.isEmpty() ? 0 : packed.rows[0].value(0).toInt();
+    if (count == 0)
         return out;
-    QVector<QStringList> columns;
-    for (int c = 0; c < names.size(); ++c)
-        columns << Sql::parseArray(packed.rows[0].value(c).toString());
-    const int count = columns.isEmpty() ? 0 : int(columns[0].size());
+    static const QString null(QChar(2));
+    QVector<QList<QStringView>> columns(names.size());
+    QVector<QString> texts(names.size());
+    QVector<QStringList> elements(names.size()); // the columns read again as arrays
+    for (int c = 0; c < names.size(); ++c) {
+        texts[c] = packed.rows[0].value(1 + 2 * c).toString();
+        const int values = packed.rows[0].value(2 + 2 * c).toInt();
+        QList<QStringView>& pieces = columns[c];
+        pieces.reserve(count);
+        int nulls = 0;
+        for (const QStringView piece : QStringView(texts[c]).tokenize(QChar(1))) {
+            const bool isNull = piece == null;
+            nulls += isNull;
+            // A null view is no value; an empty text (the whole column one empty value) stays one.
+            pieces << (isNull ? QStringView() : piece.isNull() ? QStringView(u"") : piece);
+        }
+        if (pieces.size() == count && nulls == count - values)
+            continue;
+        const QString array = QStringLiteral("select array_agg(q.\"%1\")::text from (%2) as q")
+                                  .arg(QString(names[c]).replace('"', QLatin1String("\"\"")), adapted);
+        elements[c] = Sql::parseArray(select(array).rows.value(0).value(0).toString());
+        if (elements[c].size() != count)
+            throw DbError(QStringLiteral("列 %1 的值无法读取。").arg(names[c]));
+        pieces.clear();
+        for (const QString& element : std::as_const(elements[c]))
+            pieces << QStringView(element); // null where the element is
+    }
+    // What each column's texts become, decided once for the column rather than for every value.
+    enum class As { Whole, Real, Date, Bool, Text, TextOrDate };
+    QVector<As> as;
+    for (int c = 0; c < names.size(); ++c) {
+        const bool date = Schema::typeOfColumn(names[c]) == ColumnType::Date;
+        switch (kinds[c].id()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::Short:
+        case QMetaType::UInt:
+        case QMetaType::ULongLong: as << As::Whole; break;
+        case QMetaType::Double:
+        case QMetaType::Float: as << As::Real; break;
+        case QMetaType::QDate: as << As::Date; break;
+        case QMetaType::Bool: as << As::Bool; break;
+        default: as << (date ? As::TextOrDate : As::Text); break;
+        }
+    }
+    // A text equal to the one above it in its column (a student's number on each of their scores,
+    // a course's name) shares that one's storage.
+    QVector<QVariant> above(names.size());
     out.rows.reserve(count);
-    QVector<std::optional<ColumnType>> types;
-    for (const QString& name : std::as_const(names))
-        types << Schema::typeOfColumn(name);
     for (int r = 0; r < count; ++r) {
         QVector<QVariant> row(names.size());
         for (int c = 0; c < names.size(); ++c) {
-            const QString& text = columns[c].value(r);
+            const QStringView text = columns[c][r];
             if (text.isNull())
                 continue;
-            QVariant value;
-            switch (kinds[c].id()) {
-            case QMetaType::Int:
-            case QMetaType::LongLong:
-            case QMetaType::Short:
-            case QMetaType::UInt:
-            case QMetaType::ULongLong: value = text.toLongLong(); break;
-            case QMetaType::Double:
-            case QMetaType::Float: value = text.toDouble(); break;
-            case QMetaType::QDate: value = Sql::parseDate(text); break;
-            case QMetaType::Bool: value = text == QLatin1String("t") || text == QLatin1String("true"); break;
-            default: value = text; break;
+            switch (as[c]) {
+            case As::Whole: {
+                const qlonglong v = text.toLongLong();
+                row[c] = v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max() ? QVariant(int(v))
+                                                                                                      : QVariant(v);
+                break;
             }
-            row[c] = normalise(value, types[c]);
+            case As::Real: row[c] = text.toDouble(); break;
+            case As::Date: row[c] = Sql::parseDate(text); break;
+            case As::Bool: row[c] = text == QLatin1String("t") || text == QLatin1String("true"); break;
+            case As::TextOrDate: {
+                const QDate date = Sql::parseDate(text);
+                row[c] = date.isValid() ? QVariant(date) : QVariant(text.toString());
+                break;
+            }
+            case As::Text:
+                if (above[c].isNull() || QStringView(*static_cast<const QString*>(above[c].constData())) != text)
+                    above[c] = text.toString();
+                row[c] = above[c];
+                break;
+            }
         }
         out.rows.push_back(std::move(row));
     }

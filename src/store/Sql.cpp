@@ -117,6 +117,7 @@ QStringList parseArray(const QString& text)
     while (i < n && text[i] != '}') {
         QString element;
         if (text[i] == '"') {
+            element.reserve(16); // "" is an empty text, not a null
             for (++i; i < n && text[i] != '"'; ++i) {
                 if (text[i] == '\\' && i + 1 < n)
                     ++i;
@@ -137,7 +138,7 @@ QStringList parseArray(const QString& text)
     return out;
 }
 
-QDate parseDate(const QString& text)
+QDate parseDate(QStringView text)
 {
     // The form both engines give (2006-05-19) is read without the pattern below: a large result
     // has a date in every row.

@@ -36,7 +36,7 @@ QString dateText(const QDate& date);
 QStringList parseArray(const QString& text);
 
 // Reads a date text such as 2006-5-19, 2006-05-19 or 2006/5/19; invalid date if it is none.
-QDate parseDate(const QString& text);
+QDate parseDate(QStringView text);
 
 struct Token {
     enum Kind { Word, String, QuotedName, Number, Operator, Open, Close, Comma, Semicolon, Dot, Space };

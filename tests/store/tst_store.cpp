@@ -87,6 +87,7 @@ private Q_SLOTS:
     void groupedResultCountedBesideTheWindow();
     void wholeTableCountKeptByTheServer();
     void textKeysHoldingAnyCharacter();
+    void wholeResultKeepsEveryValue();
     void joinedResultWritesItsOwnTable();
     void sqliteWriterWaitsForAnother();
     void aWriteIsNeverSentTwice();
@@ -1290,6 +1291,45 @@ void tst_store::textKeysHoldingAnyCharacter()
         QCOMPARE(walkForward(rs, QStringLiteral("学号")).keys, expected);
         for (const QString& key : odd)
             QVERIFY(expected.contains(key));
+    }
+}
+
+void tst_store::wholeResultKeepsEveryValue()
+{
+    // A whole result read in one statement (a summary, an export's blocks) gives every value as a
+    // row-by-row read does: nulls, empty texts, and texts holding what joins or marks values on
+    // their way from the server.
+    const QStringList remarks { QString(), QString(""), QStringLiteral("a\u0001b"), QStringLiteral("\u0002"),
+        QStringLiteral("a,b"), QStringLiteral("{\"x\"}"), QStringLiteral("a\\b"), QStringLiteral("NULL"), QStringLiteral("说明") };
+    const QString statement = QStringLiteral("select 学号, 备注, 出生日期, 所在班级编号 from 学生个人信息表 order by 学号");
+    Connection db;
+    for (int i = 0; i < remarks.size(); ++i) {
+        TestDb::addStudent(QString::number(2006001 + i), QStringLiteral("学生"));
+        TestDb::exec(QStringLiteral("update 学生个人信息表 set 备注 = %1, 出生日期 = %2 where 学号 = '%3'")
+                         .arg(remarks[i].isNull() ? QStringLiteral("NULL") : Sql::quote(remarks[i]),
+                             i % 2 ? QStringLiteral("NULL") : QStringLiteral("'1988-0%1-15'").arg(i / 2 + 1))
+                         .arg(2006001 + i));
+        if (i == 1) {
+            // One row alone, its remark empty: the whole column is one empty text.
+            const auto one = db.selectAll(QStringLiteral("select 备注 from 学生个人信息表 where 学号 = '2006002'"));
+            QCOMPARE(one.rows.size(), 1);
+            QVERIFY(!one.rows[0][0].isNull());
+            QCOMPARE(one.rows[0][0].toString(), QString(""));
+        }
+    }
+    const auto whole = db.selectAll(statement);
+    const auto byRow = db.select(statement);
+    QCOMPARE(whole.fields, byRow.fields);
+    QCOMPARE(whole.rows.size(), remarks.size());
+    for (int r = 0; r < remarks.size(); ++r) {
+        QCOMPARE(whole.rows[r][1].isNull(), remarks[r].isNull());
+        if (!remarks[r].isNull())
+            QCOMPARE(whole.rows[r][1].toString(), remarks[r]);
+        for (int c = 0; c < byRow.fields.size(); ++c) {
+            QCOMPARE(whole.rows[r][c].isNull(), byRow.rows[r][c].isNull());
+            if (!byRow.rows[r][c].isNull())
+                QCOMPARE(whole.rows[r][c], byRow.rows[r][c]);
+        }
     }
 }
 
