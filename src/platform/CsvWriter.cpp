@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QSaveFile>
+#include <charconv>
 #include <cmath>
 
 namespace platform {
@@ -20,12 +21,14 @@ bool looksLikeFormula(const QString& text)
     return first == u'=' || first == u'+' || first == u'-' || first == u'@' || first == u'\t' || first == u'\r';
 }
 
+// A tab or a semicolon too: spreadsheets' import dialogs split on them by default.
+bool needsQuotes(char c) { return c == ',' || c == '"' || c == '\n' || c == '\r' || c == '\t' || c == ';'; }
+
 QByteArray quoted(const QByteArray& text)
 {
     bool needs = false;
     for (const char c : text)
-        // A tab or a semicolon too: spreadsheets' import dialogs split on them by default.
-        if (c == ',' || c == '"' || c == '\n' || c == '\r' || c == '\t' || c == ';') {
+        if (needsQuotes(c)) {
             needs = true;
             break;
         }
@@ -43,29 +46,100 @@ QByteArray quoted(const QByteArray& text)
     return out;
 }
 
+void appendWhole(QByteArray& out, qint64 value)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end - digits);
+}
+
 // A number as QByteArray::number(value, 'g', 15) writes it. A value of at most two decimals (a
 // score, a credit) is written directly, several times faster: a large export has one in every row.
-QByteArray number(double value)
+void appendNumber(QByteArray& out, double value)
 {
     if (std::isfinite(value) && !(value == 0 && std::signbit(value)) && std::fabs(value) < 1e13) {
         const double hundredths = value * 100;
         if (hundredths == std::floor(hundredths)) {
             const qint64 n = qint64(hundredths);
             const qint64 whole = n / 100, part = std::llabs(n % 100);
-            QByteArray out;
             if (n < 0 && whole == 0)
                 out += '-';
-            out += QByteArray::number(whole);
+            appendWhole(out, whole);
             if (part != 0) {
                 out += '.';
                 out += char('0' + part / 10);
                 if (part % 10 != 0)
                     out += char('0' + part % 10);
             }
-            return out;
+            return;
         }
     }
-    return QByteArray::number(value, 'g', 15);
+    out += QByteArray::number(value, 'g', 15);
+}
+
+// A text as UTF-8, quoted where needed. Plain ASCII (a student's number, a course's code) is
+// copied across without a text of its own.
+void appendText(QByteArray& out, QStringView text)
+{
+    bool plain = true;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80 || needsQuotes(char(u))) {
+            plain = false;
+            break;
+        }
+    }
+    if (plain) {
+        const qsizetype at = out.size();
+        out.resize(at + text.size());
+        char* p = out.data() + at;
+        for (const QChar c : text)
+            *p++ = char(c.unicode());
+        return;
+    }
+    out += quoted(text.toUtf8());
+}
+
+void appendField(QByteArray& out, const QVariant& value)
+{
+    if (!value.isValid() || value.isNull())
+        return;
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort: appendWhole(out, value.toLongLong()); return;
+    case QMetaType::Double:
+    case QMetaType::Float: appendNumber(out, value.toDouble()); return;
+    case QMetaType::QDate: {
+        const QDate date = value.toDate();
+        int year = 0, month = 0, day = 0;
+        date.getDate(&year, &month, &day);
+        if (date.isValid() && year >= 1000 && year <= 9999) {
+            const char text[10] = { char('0' + year / 1000), char('0' + year / 100 % 10), char('0' + year / 10 % 10),
+                char('0' + year % 10), '-', char('0' + month / 10), char('0' + month % 10), '-', char('0' + day / 10),
+                char('0' + day % 10) };
+            out.append(text, sizeof text);
+            return;
+        }
+        out += date.toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
+        return;
+    }
+    case QMetaType::QDateTime: out += value.toDateTime().date().toString(QStringLiteral("yyyy-MM-dd")).toUtf8(); return;
+    case QMetaType::QString: {
+        const QString& text = *static_cast<const QString*>(value.constData());
+        if (!looksLikeFormula(text)) {
+            appendText(out, text);
+            return;
+        }
+        break;
+    }
+    default: break;
+    }
+    const QString text = value.toString();
+    appendText(out, looksLikeFormula(text) ? QStringLiteral("'") + text : text);
 }
 
 } // namespace
@@ -75,30 +149,9 @@ CsvWriter::~CsvWriter() { discard(); }
 
 QByteArray CsvWriter::field(const QVariant& value)
 {
-    if (!value.isValid() || value.isNull())
-        return {};
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort: return QByteArray::number(value.toLongLong());
-    case QMetaType::Double:
-    case QMetaType::Float: return number(value.toDouble());
-    case QMetaType::QDate: {
-        const QDate date = value.toDate();
-        if (date.isValid() && date.year() >= 1000 && date.year() <= 9999) {
-            const auto two = [](int n) { return QByteArray::number(n).rightJustified(2, '0'); };
-            return QByteArray::number(date.year()) + '-' + two(date.month()) + '-' + two(date.day());
-        }
-        return date.toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
-    }
-    case QMetaType::QDateTime: return value.toDateTime().date().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
-    default: break;
-    }
-    const QString text = value.toString();
-    return quoted(looksLikeFormula(text) ? (QStringLiteral("'") + text).toUtf8() : text.toUtf8());
+    QByteArray out;
+    appendField(out, value);
+    return out;
 }
 
 void CsvWriter::begin(const QString& path, const QStringList& captions)
@@ -122,7 +175,7 @@ void CsvWriter::addRow(const QVector<QVariant>& values)
     for (int i = 0; i < values.size(); ++i) {
         if (i > 0)
             m_buffer += ',';
-        m_buffer += field(values[i]);
+        appendField(m_buffer, values[i]);
     }
     m_buffer += "\r\n";
     if (m_buffer.size() >= kFlushAt)
