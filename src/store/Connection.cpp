@@ -493,7 +493,7 @@ Connection::Rows Connection::select(const QString& statement)
     return out;
 }
 
-Connection::Rows Connection::selectAll(const QString& statement)
+Connection::Rows Connection::selectAll(const QString& statement, Columns* known)
 {
     const QString adapted = Sql::adapt(statement, m_engine);
     if (m_engine != Engine::PostgreSQL || !isRead(adapted) || !Sql::analyse(adapted).isSelect)
@@ -501,16 +501,18 @@ Connection::Rows Connection::selectAll(const QString& statement)
     // The result's columns, without running it: their names and what they hold. A condition that
     // is false leaves the engine a plan of nothing, where LIMIT 0 keeps the statement's whole plan
     // (and PostgreSQL compiles a costly one before it runs it, a fifth of a second).
-    QStringList names;
-    QVector<QMetaType> kinds;
-    {
+    Columns columnsHere;
+    Columns& columnsOf = known ? *known : columnsHere;
+    if (columnsOf.names.isEmpty()) {
         QSqlQuery probe = exec(QStringLiteral("select * from (%1) as q where false").arg(adapted));
         const QSqlRecord record = probe.record();
         for (int i = 0; i < record.count(); ++i) {
-            names << record.fieldName(i);
-            kinds << record.field(i).metaType();
+            columnsOf.names << record.fieldName(i);
+            columnsOf.kinds << record.field(i).metaType();
         }
     }
+    const QStringList& names = columnsOf.names;
+    const QVector<QMetaType>& kinds = columnsOf.kinds;
     if (names.isEmpty() || QSet<QString>(names.begin(), names.end()).size() != names.size())
         return select(adapted); // a column name twice cannot be named alone
     // Each column comes joined into one text: its values as text, separated by chr(1), with

@@ -77,7 +77,13 @@ public:
     Rows select(const QString& statement);
     // The same, for a result that may be large and is read whole (a grouped summary): on
     // PostgreSQL its columns come as arrays built by the server, one row for all.
-    Rows selectAll(const QString& statement);
+    // A caller reading many statements of the same columns (blocks of one result) keeps their
+    // columns here: asked of the server with the first, taken from here for the rest.
+    struct Columns {
+        QStringList names;
+        QVector<QMetaType> kinds;
+    };
+    Rows selectAll(const QString& statement, Columns* known = nullptr);
     // A statement that returns no rows; answers how many rows it touched.
     int execute(const QString& statement);
 

@@ -476,7 +476,7 @@ KeySet::Range KeySet::cursorRange() const
 Connection::Rows KeySet::readRows(Connection& db, int limit)
 {
     const QString statement = rangeStatement(m_segments[m_segment], cursorRange(), limit, 0, false, true);
-    Connection::Rows read = m_engine == Engine::PostgreSQL ? db.selectAll(statement) : db.select(statement);
+    Connection::Rows read = m_engine == Engine::PostgreSQL ? db.selectAll(statement, &m_wholeColumns) : db.select(statement);
     auto column = [&](const QString& name) {
         for (int i = 0; i < read.fields.size(); ++i)
             if (read.fields[i].compare(name, Qt::CaseInsensitive) == 0)

@@ -189,6 +189,7 @@ private:
     QSet<QString> m_seenTexts;
 
     std::shared_ptr<KeyFeed> m_feed;
+    Connection::Columns m_wholeColumns; // of the whole rows readRows() reads, once asked
 };
 
 } // namespace store
