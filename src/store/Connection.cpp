@@ -495,9 +495,17 @@ Connection::Rows Connection::select(const QString& statement)
 
 Connection::Rows Connection::selectAll(const QString& statement, Columns* known)
 {
+    return selectPacked(statement, known).rows();
+}
+
+Connection::Packed Connection::selectPacked(const QString& statement, Columns* known)
+{
+    Packed out;
     const QString adapted = Sql::adapt(statement, m_engine);
-    if (m_engine != Engine::PostgreSQL || !isRead(adapted) || !Sql::analyse(adapted).isSelect)
-        return select(adapted);
+    if (m_engine != Engine::PostgreSQL || !isRead(adapted) || !Sql::analyse(adapted).isSelect) {
+        out.m_direct = std::make_shared<Rows>(select(adapted));
+        return out;
+    }
     // The result's columns, without running it: their names and what they hold. A condition that
     // is false leaves the engine a plan of nothing, where LIMIT 0 keeps the statement's whole plan
     // (and PostgreSQL compiles a costly one before it runs it, a fifth of a second).
@@ -513,35 +521,37 @@ Connection::Rows Connection::selectAll(const QString& statement, Columns* known)
     }
     const QStringList& names = columnsOf.names;
     const QVector<QMetaType>& kinds = columnsOf.kinds;
-    if (names.isEmpty() || QSet<QString>(names.begin(), names.end()).size() != names.size())
-        return select(adapted); // a column name twice cannot be named alone
+    if (names.isEmpty() || QSet<QString>(names.begin(), names.end()).size() != names.size()) {
+        out.m_direct = std::make_shared<Rows>(select(adapted)); // a column name twice cannot be named alone
+        return out;
+    }
     // Each column comes joined into one text: its values as text, separated by chr(1), with
     // chr(2) for a null; beside it how many values are not null, and the rows' number. A value
     // that holds either character makes the pieces or the nulls disagree with those numbers, and
     // the column is then read again as an array (which the server writes several times slower,
     // looking over every element for quoting).
     QStringList joined;
-    for (const QString& name : std::as_const(names)) {
+    for (const QString& name : names) {
         const QString column = QStringLiteral("q.\"%1\"").arg(QString(name).replace('"', QLatin1String("\"\"")));
         joined << QStringLiteral("string_agg(coalesce(%1::text, chr(2)), chr(1)), count(%1)").arg(column);
     }
     const Rows packed = select(QStringLiteral("select count(*), %1 from (%2) as q").arg(joined.join(QStringLiteral(", ")), adapted));
-    Rows out;
-    out.fields = names;
+    out.m_names = names;
     const int count = packed.rows.isEmpty() ? 0 : packed.rows[0].value(0).toInt();
+    out.m_count = count;
     if (count == 0)
         return out;
     static const QString null(QChar(2));
-    QVector<QList<QStringView>> columns(names.size());
-    QVector<QString> texts(names.size());
-    QVector<QStringList> elements(names.size()); // the columns read again as arrays
+    out.m_values.resize(names.size());
+    out.m_texts.resize(names.size());
+    out.m_elements.resize(names.size());
     for (int c = 0; c < names.size(); ++c) {
-        texts[c] = packed.rows[0].value(1 + 2 * c).toString();
+        out.m_texts[c] = packed.rows[0].value(1 + 2 * c).toString();
         const int values = packed.rows[0].value(2 + 2 * c).toInt();
-        QList<QStringView>& pieces = columns[c];
+        QList<QStringView>& pieces = out.m_values[c];
         pieces.reserve(count);
         int nulls = 0;
-        for (const QStringView piece : QStringView(texts[c]).tokenize(QChar(1))) {
+        for (const QStringView piece : QStringView(out.m_texts[c]).tokenize(QChar(1))) {
             const bool isNull = piece == null;
             nulls += isNull;
             // A null view is no value; an empty text (the whole column one empty value) stays one.
@@ -551,16 +561,15 @@ Connection::Rows Connection::selectAll(const QString& statement, Columns* known)
             continue;
         const QString array = QStringLiteral("select array_agg(q.\"%1\")::text from (%2) as q")
                                   .arg(QString(names[c]).replace('"', QLatin1String("\"\"")), adapted);
-        elements[c] = Sql::parseArray(select(array).rows.value(0).value(0).toString());
-        if (elements[c].size() != count)
+        out.m_elements[c] = Sql::parseArray(select(array).rows.value(0).value(0).toString());
+        if (out.m_elements[c].size() != count)
             throw DbError(QStringLiteral("列 %1 的值无法读取。").arg(names[c]));
         pieces.clear();
-        for (const QString& element : std::as_const(elements[c]))
+        for (const QString& element : std::as_const(out.m_elements[c]))
             pieces << QStringView(element); // null where the element is
     }
     // What each column's texts become, decided once for the column rather than for every value.
-    enum class As { Whole, Real, Date, Bool, Text, TextOrDate };
-    QVector<As> as;
+    using As = Packed::As;
     for (int c = 0; c < names.size(); ++c) {
         const bool date = Schema::typeOfColumn(names[c]) == ColumnType::Date;
         switch (kinds[c].id()) {
@@ -568,45 +577,71 @@ Connection::Rows Connection::selectAll(const QString& statement, Columns* known)
         case QMetaType::LongLong:
         case QMetaType::Short:
         case QMetaType::UInt:
-        case QMetaType::ULongLong: as << As::Whole; break;
+        case QMetaType::ULongLong: out.m_as << As::Whole; break;
         case QMetaType::Double:
-        case QMetaType::Float: as << As::Real; break;
-        case QMetaType::QDate: as << As::Date; break;
-        case QMetaType::Bool: as << As::Bool; break;
-        default: as << (date ? As::TextOrDate : As::Text); break;
+        case QMetaType::Float: out.m_as << As::Real; break;
+        case QMetaType::QDate: out.m_as << As::Date; break;
+        case QMetaType::Bool: out.m_as << As::Bool; break;
+        default: out.m_as << (date ? As::TextOrDate : As::Text); break;
         }
     }
+    return out;
+}
+
+QVariant Connection::Packed::value(int row, int column) const
+{
+    if (m_direct)
+        return m_direct->rows.value(row).value(column);
+    const QStringView text = m_values[column][row];
+    if (text.isNull())
+        return {};
+    switch (m_as[column]) {
+    case As::Whole: {
+        const qlonglong v = text.toLongLong();
+        return v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max() ? QVariant(int(v)) : QVariant(v);
+    }
+    case As::Real: return text.toDouble();
+    case As::Date: return Sql::parseDate(text);
+    case As::Bool: return text == QLatin1String("t") || text == QLatin1String("true");
+    case As::TextOrDate: {
+        const QDate date = Sql::parseDate(text);
+        return date.isValid() ? QVariant(date) : QVariant(text.toString());
+    }
+    case As::Text: break;
+    }
+    return text.toString();
+}
+
+Connection::Rows Connection::Packed::rows(const std::vector<int>* only) const
+{
+    if (m_direct && !only)
+        return *m_direct;
+    Rows out;
+    out.fields = fields();
+    const int count = only ? int(only->size()) : size();
+    const int columns = int(out.fields.size());
+    out.rows.reserve(count);
     // A text equal to the one above it in its column (a student's number on each of their scores,
     // a course's name) shares that one's storage.
-    QVector<QVariant> above(names.size());
-    out.rows.reserve(count);
-    for (int r = 0; r < count; ++r) {
-        QVector<QVariant> row(names.size());
-        for (int c = 0; c < names.size(); ++c) {
-            const QStringView text = columns[c][r];
+    QVector<QVariant> above(columns);
+    for (int i = 0; i < count; ++i) {
+        const int r = only ? (*only)[size_t(i)] : i;
+        if (m_direct) {
+            out.rows.push_back(m_direct->rows.value(r));
+            continue;
+        }
+        QVector<QVariant> row(columns);
+        for (int c = 0; c < columns; ++c) {
+            if (m_as[c] != As::Text) {
+                row[c] = value(r, c);
+                continue;
+            }
+            const QStringView text = m_values[c][r];
             if (text.isNull())
                 continue;
-            switch (as[c]) {
-            case As::Whole: {
-                const qlonglong v = text.toLongLong();
-                row[c] = v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max() ? QVariant(int(v))
-                                                                                                      : QVariant(v);
-                break;
-            }
-            case As::Real: row[c] = text.toDouble(); break;
-            case As::Date: row[c] = Sql::parseDate(text); break;
-            case As::Bool: row[c] = text == QLatin1String("t") || text == QLatin1String("true"); break;
-            case As::TextOrDate: {
-                const QDate date = Sql::parseDate(text);
-                row[c] = date.isValid() ? QVariant(date) : QVariant(text.toString());
-                break;
-            }
-            case As::Text:
-                if (above[c].isNull() || QStringView(*static_cast<const QString*>(above[c].constData())) != text)
-                    above[c] = text.toString();
-                row[c] = above[c];
-                break;
-            }
+            if (above[c].isNull() || QStringView(*static_cast<const QString*>(above[c].constData())) != text)
+                above[c] = text.toString();
+            row[c] = above[c];
         }
         out.rows.push_back(std::move(row));
     }

@@ -84,6 +84,29 @@ public:
         QVector<QMetaType> kinds;
     };
     Rows selectAll(const QString& statement, Columns* known = nullptr);
+    // The same result with its values still as the server sent them: read on this session, made
+    // rows by rows() anywhere (on another thread, while this session reads on), a single value
+    // by value().
+    class Packed {
+    public:
+        int size() const { return m_direct ? int(m_direct->rows.size()) : m_count; }
+        const QStringList& fields() const { return m_direct ? m_direct->fields : m_names; }
+        QVariant value(int row, int column) const;
+        // The rows, or only those at the places given (in that order).
+        Rows rows(const std::vector<int>* only = nullptr) const;
+
+    private:
+        friend class Connection;
+        enum class As { Whole, Real, Date, Bool, Text, TextOrDate };
+        std::shared_ptr<Rows> m_direct; // read row by row (not PostgreSQL, or not a plain select)
+        QStringList m_names;
+        QVector<As> m_as;
+        int m_count = 0;
+        QVector<QString> m_texts;                // each column's values joined
+        QVector<QStringList> m_elements;         // or read again as an array
+        QVector<QList<QStringView>> m_values;    // each value of each column in one of those
+    };
+    Packed selectPacked(const QString& statement, Columns* known = nullptr);
     // A statement that returns no rows; answers how many rows it touched.
     int execute(const QString& statement);
 

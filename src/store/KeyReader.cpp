@@ -4,6 +4,7 @@
 #include "DbError.h"
 
 #include <algorithm>
+#include <future>
 
 namespace store {
 
@@ -95,6 +96,15 @@ void KeyFeed::counted(const Count& count)
 
 void KeyFeed::read(const KeySet& keys, int& handedOver, QVector<QVector<QVariant>>* rows)
 {
+    Block block;
+    keys.keysFrom(handedOver, block.ints, block.texts);
+    block.cursor = keys.cursor();
+    handedOver = keys.size();
+    read(std::move(block), rows);
+}
+
+void KeyFeed::read(Block block, QVector<QVector<QVariant>>* rows)
+{
     {
         std::unique_lock lock(m_mutex);
         if (rows) {
@@ -107,14 +117,10 @@ void KeyFeed::read(const KeySet& keys, int& handedOver, QVector<QVector<QVariant
                 return;
             m_pending.rows << std::move(*rows);
         }
-        std::vector<qint64> ints;
-        QStringList texts;
-        keys.keysFrom(handedOver, ints, texts);
-        m_pending.ints.insert(m_pending.ints.end(), ints.begin(), ints.end());
-        m_pending.texts << texts;
-        m_pending.cursor = keys.cursor();
+        m_pending.ints.insert(m_pending.ints.end(), block.ints.begin(), block.ints.end());
+        m_pending.texts << block.texts;
+        m_pending.cursor = block.cursor;
         m_pending.moved = true;
-        handedOver = keys.size();
     }
     m_changed.notify_all();
 }
@@ -304,12 +310,26 @@ void KeyReaders::work(std::unique_ptr<Connection>& session, Job& job)
 
 void KeyReaders::readRows(Connection& session, Job& job)
 {
+    // While the rows of one block are made (their texts turned into values) and handed over on a
+    // thread of their own, the server is already asked for the next: the two take about as long.
     KeyFeed& feed = *job.feed;
     int handedOver = job.keys.size();
+    std::future<void> making;
     while (!job.keys.complete() && !feed.cancelled()) {
-        Connection::Rows read = job.keys.readRows(session, job.rowBlock);
-        feed.read(job.keys, handedOver, &read.rows);
+        auto read = std::make_shared<KeySet::PackedRows>(job.keys.readPackedRows(session, job.rowBlock));
+        KeyFeed::Block block;
+        job.keys.keysFrom(handedOver, block.ints, block.texts);
+        block.cursor = job.keys.cursor();
+        handedOver = job.keys.size();
+        if (making.valid())
+            making.get(); // blocks are handed over in order; a failure to make one is thrown here
+        making = std::async(std::launch::async, [&feed, read, block = std::move(block)]() mutable {
+            QVector<QVector<QVariant>> rows = read->packed.rows(&read->taken).rows;
+            feed.read(std::move(block), &rows);
+        });
     }
+    if (making.valid())
+        making.get();
 }
 
 } // namespace store

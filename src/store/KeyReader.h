@@ -56,6 +56,13 @@ private:
     friend class KeyReaders;
     void counted(const Count& count);
     void read(const KeySet& keys, int& handedOver, QVector<QVector<QVariant>>* rows = nullptr);
+    // Keys taken from a record set's keys beforehand (keysFrom(), cursor()), handed over later.
+    struct Block {
+        std::vector<qint64> ints;
+        QStringList texts;
+        KeySet::Cursor cursor;
+    };
+    void read(Block block, QVector<QVector<QVariant>>* rows);
     void end(bool failed);
     void readWhole(Connection::Rows rows);
 

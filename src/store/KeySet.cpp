@@ -475,11 +475,20 @@ KeySet::Range KeySet::cursorRange() const
 
 Connection::Rows KeySet::readRows(Connection& db, int limit)
 {
+    const PackedRows read = readPackedRows(db, limit);
+    return read.packed.rows(&read.taken);
+}
+
+KeySet::PackedRows KeySet::readPackedRows(Connection& db, int limit)
+{
     const QString statement = rangeStatement(m_segments[m_segment], cursorRange(), limit, 0, false, true);
-    Connection::Rows read = m_engine == Engine::PostgreSQL ? db.selectAll(statement, &m_wholeColumns) : db.select(statement);
+    PackedRows read { m_engine == Engine::PostgreSQL ? db.selectPacked(statement, &m_wholeColumns)
+                                                     : db.selectPacked(statement),
+        {} };
+    const QStringList& fields = read.packed.fields();
     auto column = [&](const QString& name) {
-        for (int i = 0; i < read.fields.size(); ++i)
-            if (read.fields[i].compare(name, Qt::CaseInsensitive) == 0)
+        for (int i = 0; i < fields.size(); ++i)
+            if (fields[i].compare(name, Qt::CaseInsensitive) == 0)
                 return i;
         return -1;
     };
@@ -487,18 +496,16 @@ Connection::Rows KeySet::readRows(Connection& db, int limit)
     const int sortAt = m_plan.sortColumn.isEmpty() ? -1 : column(m_plan.sortColumn);
     if (keyAt < 0)
         throw DbError(QStringLiteral("结果中没有键列：%1").arg(m_plan.keyColumn));
+    const int rows = read.packed.size();
     QVector<QVariant> last;
-    if (!read.rows.isEmpty()) {
-        last << read.rows.last().value(keyAt);
+    if (rows > 0) {
+        last << read.packed.value(rows - 1, keyAt);
         if (sortAt >= 0)
-            last << read.rows.last().value(sortAt);
+            last << read.packed.value(rows - 1, sortAt);
     }
-    const int rows = int(read.rows.size());
-    Connection::Rows taken;
-    taken.fields = read.fields;
-    taken.rows.reserve(rows);
-    for (QVector<QVariant>& row : read.rows) {
-        const QVariant key = row.value(keyAt);
+    read.taken.reserve(size_t(rows));
+    for (int r = 0; r < rows; ++r) {
+        const QVariant key = read.packed.value(r, keyAt);
         const bool fresh = m_text ? see(key.toString()) : takeInt(key.toLongLong());
         if (!fresh)
             continue;
@@ -506,11 +513,11 @@ Connection::Rows KeySet::readRows(Connection& db, int limit)
             m_texts << key.toString();
         else
             m_ints.push_back(key.toLongLong());
-        taken.rows.push_back(std::move(row));
+        read.taken.push_back(r);
     }
-    m_sinceJump += int(taken.rows.size());
+    m_sinceJump += int(read.taken.size());
     advance(rows, limit, last);
-    return taken;
+    return read;
 }
 
 void KeySet::fillGaps(Connection& db)

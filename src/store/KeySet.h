@@ -101,6 +101,12 @@ public:
     // keys taken as a block of keys would be: for reading a large result through once. Only
     // the rows whose keys were taken are answered.
     Connection::Rows readRows(Connection& db, int limit);
+    // The same, its rows not yet made: packed.rows(&taken) makes them, on any thread.
+    struct PackedRows {
+        Connection::Packed packed;
+        std::vector<int> taken; // the places of the rows whose keys were taken
+    };
+    PackedRows readPackedRows(Connection& db, int limit);
     // Takes the keys that jumps skipped.
     void fillGaps(Connection& db);
     void readBlock(Connection& db, int limit) { readChunk(db, limit); }
