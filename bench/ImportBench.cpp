@@ -191,7 +191,7 @@ void emptyDatabase(const QString& engine, const QString& dir, const QString& pgS
         PQclear(PQexec(admin, "CREATE DATABASE orlenta_import ENCODING 'UTF8' TEMPLATE template0"));
         PQfinish(admin);
     }
-    store::Connection db;
+    store::Connection db(QStringLiteral("DSN=Orlenta"), { .createMissingFile = true, .statementTimeoutSeconds = 0 });
     store::Setup::init(db);
 }
 
