@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6 qt6-charts-dev libqt6opengl6-dev libxlsxwriter-dev libsodium-dev
-  libzip-dev libfreexl-dev
+  libzip-dev libfreexl-dev zlib1g-dev
   qt6-translations-l10n
   libqt6sql6-sqlite libqt6sql6-odbc
   unixodbc unixodbc-dev odbcinst

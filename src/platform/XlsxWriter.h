@@ -2,18 +2,16 @@
 
 #include "PartFile.h"
 #include "TableWriter.h"
+#include "ZipWriter.h"
 
 #include <QVector>
-
-struct lxw_workbook;
-struct lxw_worksheet;
-struct lxw_format;
+#include <algorithm>
 
 namespace platform {
 
-// A table as an Excel workbook (.xlsx), written by libxlsxwriter in its constant-memory mode: a
-// row is on disk as soon as the next one begins, so a result of millions of rows costs no more
-// memory than one of ten.
+// A table as an Excel workbook (.xlsx), streamed: a sheet's rows go out as XML in blocks that a
+// thread of their own compresses into the file while the next rows are made, so a result of
+// millions of rows costs no more memory than one of ten. Texts are inline strings.
 //
 // Numbers are numbers, dates are dates shown 2006-5-19, texts stay texts (a number written as
 // text, such as a student number 0012, keeps its leading zeros). The header row is bold and
@@ -36,23 +34,32 @@ public:
     void setRowsPerSheet(int rows) { m_rowsPerSheet = rows; }
 
     // The width of a text in the units of a column width: a wide (Chinese) character counts two.
-    static double displayWidth(const QString& text);
+    static double displayWidth(QStringView text);
 
 private:
     void newSheet();
-    void fitColumns();
-    [[noreturn]] void fail(int error);
+    void endSheet();
+    QByteArray sheetHead() const;
+    void writeText(QStringView text, int column, qsizetype cellStart);
+    void flushRows();
+    // The rows' XML is written through m_at, which room() keeps ahead of m_end by enough bytes.
+    void takeBlock();
+    void room(qsizetype bytes);
+    template <size_t N>
+    void put(const char (&text)[N]) { m_at = std::copy_n(text, N - 1, m_at); }
+    void put(const QByteArray& bytes);
 
     QString m_sheetName;
     QString m_path;
     PartFile m_part; // written here, moved to m_path by finish()
+    ZipWriter m_zip;
     QStringList m_captions;
-    lxw_workbook* m_book = nullptr;
-    lxw_worksheet* m_sheet = nullptr;
-    lxw_format* m_bold = nullptr;
-    lxw_format* m_date = nullptr;
+    QVector<QByteArray> m_letters; // the columns' letters: A, B, ... AA ...
+    QStringList m_sheetNames;
+    QByteArray m_xml; // rows not yet handed to the compressing thread
+    char* m_at = nullptr;
+    char* m_end = nullptr;
     QVector<double> m_widths;
-    int m_sheets = 0;
     int m_row = 0;
     int m_rowsPerSheet = 1048575;
 };

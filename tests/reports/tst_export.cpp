@@ -7,6 +7,7 @@
 #include "platform/Forms.h"
 #include "platform/MsgBox.h"
 #include "platform/XlsxWriter.h"
+#include "imports/TableReader.h"
 #include "store/DataControl.h"
 #include "store/Sql.h"
 #include "store/ui/DataGrid.h"
@@ -26,6 +27,9 @@
 #include <QTest>
 #include <QTimer>
 #include <QXmlStreamReader>
+#include <csignal>
+#include <cmath>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using platform::FileDialog;
@@ -291,6 +295,8 @@ private Q_SLOTS:
     void contextMenuByMouseAndMenuKey();
     void workbookHoldsEveryRowTyped();
     void workbookGoesOnOverSheets();
+    void workbookReadsBackExactly();
+    void workbookOnAFullDiskLeavesNothing();
     void csvQuotesAndDefusesFormulas();
     void passwordsAreNeverExported();
     void csvLongerThanASpreadsheetAsksFirst();
@@ -473,6 +479,99 @@ void tst_export::workbookGoesOnOverSheets()
     QVERIFY(isText(s.rows[1][0]));
     QCOMPARE(s.rows[2][0].value.size(), 32767);
     QCOMPARE(s.rows[3][0].value, QStringLiteral("ab"));
+}
+
+void tst_export::workbookReadsBackExactly()
+{
+    // What the program writes, its own import reads back value for value: texts with blanks at
+    // either end, tabs and breaks, XML's own characters, characters beyond the BMP, numbers
+    // large and small, dates at the workbook's limits, over sheets whose names need escaping.
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("back.xlsx"));
+    const QString wide = QStringLiteral("\U00020000\U0001F600 宽字");
+    const QVector<QVector<QVariant>> rows {
+        { QStringLiteral(" 前后有空格 "), 0, QDate(1900, 3, 1) },
+        { QStringLiteral("a\tb\nc\rd"), -12345678901LL, QDate(2006, 5, 19) },
+        { QStringLiteral("<&>\"'"), 85.5, QDate(9999, 12, 31) },
+        { wide, 1e-7, QDateTime(QDate(2020, 1, 2), QTime(3, 4)) },
+        { QString(QChar(0xD800)) + u'x', 1e20, QVariant() },
+        { QString(), std::nan(""), QStringLiteral("只此一格") },
+    };
+    platform::XlsxWriter writer(QStringLiteral("成绩 & <册>"));
+    writer.setRowsPerSheet(2);
+    writer.begin(file, { QStringLiteral("文本"), QStringLiteral("数"), QStringLiteral("日期") });
+    for (const auto& row : rows)
+        writer.addRow(row);
+    writer.finish();
+
+    const QVector<QVector<QVariant>> expected {
+        { QStringLiteral(" 前后有空格 "), 0.0, QDate(1900, 3, 1) },
+        { QStringLiteral("a\tb\nc\rd"), -12345678901.0, QDate(2006, 5, 19) },
+        { QStringLiteral("<&>\"'"), 85.5, QDate(9999, 12, 31) },
+        { wide, 1e-7, QDate(2020, 1, 2) },
+        // A half of a surrogate pair is no character: it becomes U+FFFD.
+        { QString(QChar(0xFFFD)) + u'x', 1e20, QVariant() },
+        { QVariant(), QVariant(), QStringLiteral("只此一格") },
+    };
+    const std::unique_ptr<imports::TableReader> reader = imports::TableReader::open(file);
+    QCOMPARE(reader->sheets(), (QStringList { QStringLiteral("成绩 & <册>"), QStringLiteral("成绩 & <册> (2)"), QStringLiteral("成绩 & <册> (3)") }));
+    int at = 0;
+    for (int s = 0; s < 3; ++s) {
+        reader->selectSheet(s);
+        imports::SourceRow row;
+        QVERIFY(reader->next(row));
+        QCOMPARE(row.cells, (QVector<QVariant> { QStringLiteral("文本"), QStringLiteral("数"), QStringLiteral("日期") }));
+        while (reader->next(row)) {
+            row.cells.resize(3);
+            for (int c = 0; c < 3; ++c) {
+                const QVariant& want = expected[at][c];
+                const QVariant& got = row.cells[c];
+                QVERIFY2(got.isNull() == want.isNull(), qPrintable(QStringLiteral("row %1 column %2").arg(at).arg(c)));
+                if (!want.isNull())
+                    QCOMPARE(got, want);
+            }
+            ++at;
+        }
+    }
+    QCOMPARE(at, int(rows.size()));
+}
+
+void tst_export::workbookOnAFullDiskLeavesNothing()
+{
+    // The disk fills while the rows are being compressed: the writer says so, and neither its
+    // part nor a workbook is left; an older file of the name stays as it was.
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("full.xlsx"));
+    {
+        QFile old(file);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+    }
+    rlimit before {};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &before) == 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = before;
+    small.rlim_cur = 256 * 1024;
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+    QString told;
+    {
+        platform::XlsxWriter writer;
+        try {
+            writer.begin(file, { QStringLiteral("学号"), QStringLiteral("备注") });
+            for (int i = 0; i < 200000; ++i)
+                writer.addRow({ QString::number(1000000 + i * 7919), QStringLiteral("第%1行，各不相同").arg(i * 104729) });
+            writer.finish();
+        } catch (const platform::WriteError& e) {
+            told = e.text();
+        }
+    }
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previous);
+    QVERIFY2(told.startsWith(QStringLiteral("无法写入文件“%1”").arg(file)), qPrintable(told));
+    QCOMPARE(filesIn(dir.path()), QStringList { QStringLiteral("full.xlsx") });
+    QFile old(file);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old"));
 }
 
 void tst_export::csvQuotesAndDefusesFormulas()
