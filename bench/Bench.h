@@ -41,7 +41,7 @@ bool prepare(const Setting& s);
 int runChild(const QStringList& args, const std::function<void(const QString&)>& line = {});
 
 // The office: workstations as processes doing the windows' mix (Office.cpp).
-int office(const QString& engine, int students, const QList<int>& workstations, int seconds);
+int office(const QString& engine, int students, const QList<int>& workstations, int seconds, int thinkMs);
 int officeWorkstation(const QStringList& args);
 
 } // namespace bench

@@ -7,7 +7,12 @@
 // Every workstation keeps its score window open for its searches and saves; an opening of the
 // score window replaces it with a new one. Prints actions per second and p50/p95 of each action.
 //
-//   orlenta-bench --office [1,8,32] [--engine postgres|sqlite] [--seconds 30] [--students N]
+// Without --think the workstations go from one action to the next without a pause: the most the
+// machine does, where every action also waits for the others. With --think MS each one pauses
+// between actions as a person reading the screen does, for a random time of mean MS
+// (exponential), so that N workstations offer the load of N people at work.
+//
+//   orlenta-bench --office [1,8,32] [--engine postgres|sqlite] [--seconds 30] [--students N] [--think MS]
 
 #include "Bench.h"
 
@@ -107,13 +112,20 @@ double percentile(QVector<double> times, double share)
 
 int officeWorkstation(const QStringList& args)
 {
-    // args: engine students id start-at (ms since the epoch) seconds; the data source is inherited.
+    // args: engine students id start-at (ms since the epoch) seconds think-ms; the data source is
+    // inherited.
     const int id = args.value(2).toInt();
     const qint64 startAt = args.value(3).toLongLong();
     const qint64 endAt = startAt + args.value(4).toLongLong() * 1000;
+    const double think = args.value(5).toDouble();
     Application::prepare();
     platform::MsgBox::setScripted(true);
     std::mt19937 random(std::uint32_t(7919 * id + 1));
+    std::exponential_distribution<double> pause(think > 0 ? 1.0 / think : 1.0);
+    auto thinkAWhile = [&] {
+        if (think > 0)
+            QThread::msleep(ulong(std::clamp<qint64>(qint64(pause(random)), 0, std::max<qint64>(0, endAt - now()))));
+    };
 
     QStringList numbers;
     try {
@@ -138,6 +150,9 @@ int officeWorkstation(const QStringList& args)
     QVector<Done> done;
     int failed = 0, refused = 0;
     while (now() < endAt) {
+        thinkAWhile();
+        if (now() >= endAt)
+            break;
         const std::uint32_t dice = random() % 100;
         const int action = dice < 10 ? 0 : dice < 20 ? 1 : dice < 70 ? 2 : 3;
         platform::MsgBox::clear();
@@ -214,14 +229,19 @@ int officeWorkstation(const QStringList& args)
     return 0;
 }
 
-int office(const QString& engine, int students, const QList<int>& workstations, int seconds)
+int office(const QString& engine, int students, const QList<int>& workstations, int seconds, int thinkMs)
 {
     Setting s;
     s.engine = engine;
     s.students = students;
     if (!prepare(s))
         return 1;
-    say(QStringLiteral("# the office on %1, %2 students, %3 s at each size").arg(engine).arg(students).arg(seconds));
+    say(QStringLiteral("# the office on %1, %2 students, %3 s at each size, %4")
+            .arg(engine)
+            .arg(students)
+            .arg(seconds)
+            .arg(thinkMs > 0 ? QStringLiteral("a pause of %1 ms on average between actions").arg(thinkMs)
+                             : QStringLiteral("no pause between actions")));
     for (const int n : workstations) {
         // Every workstation starts its clock at the same moment, once all have opened their windows.
         const qint64 startAt = now() + 3000 + 200 * n;
@@ -232,7 +252,7 @@ int office(const QString& engine, int students, const QList<int>& workstations, 
             p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
             p->start(QCoreApplication::applicationFilePath(),
                 { "--child", "office-ws", engine, QString::number(students), QString::number(id), QString::number(startAt),
-                    QString::number(seconds) });
+                    QString::number(seconds), QString::number(thinkMs) });
             children << p;
         }
         QVector<QVector<double>> times(kActions.size());

@@ -3,7 +3,7 @@
 //
 //   orlenta-bench [--engine sqlite|postgres|both] [--students N]
 //   orlenta-bench --child open sqlite|postgres N <window> [runs]   (one window, for a profiler)
-//   orlenta-bench --office [1,8,32] [--engine postgres|sqlite] [--seconds 30]   (Office.cpp)
+//   orlenta-bench --office [1,8,32] [--engine postgres|sqlite] [--seconds 30] [--think MS]   (Office.cpp)
 //   orlenta-bench --child import sqlite|postgres N students|scores  (the import figures alone)
 //
 // The database of N students (100,000 by default: about 2,000,000 score rows) is made once and
@@ -1271,6 +1271,7 @@ int main(int argc, char** argv)
     int students = 100000;
     QList<int> office;
     int officeSeconds = 30;
+    int thinkMs = 0;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == "--engine" && args.value(i + 1) != "both")
             engines = { args.value(++i) };
@@ -1278,6 +1279,8 @@ int main(int argc, char** argv)
             students = args.value(++i).toInt();
         else if (args[i] == "--seconds")
             officeSeconds = args.value(++i).toInt();
+        else if (args[i] == "--think")
+            thinkMs = args.value(++i).toInt();
         else if (args[i] == "--office") {
             office = { 1, 8, 32 };
             if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--"))) {
@@ -1289,7 +1292,7 @@ int main(int argc, char** argv)
     }
     if (!office.isEmpty())
         return bench::office(args.contains("--engine") ? engines.value(0) : QStringLiteral("postgres"), students, office,
-            officeSeconds);
+            officeSeconds, thinkMs);
     say(QStringLiteral("# %1 students; medians of %2 runs; build %3").arg(students).arg(kRuns).arg(buildDir()));
     figure("startup_ms", startup(), "ms");
     passwords();
