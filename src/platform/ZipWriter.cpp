@@ -223,7 +223,10 @@ void ZipWriter::endEntry(QByteArray head)
     s.worker.join();
     if (!s.error.isEmpty())
         fail(s.error);
-    Q_ASSERT(head.size() <= s.reserved);
+    if (head.size() > s.reserved) {
+        m_stream.reset();
+        fail(QStringLiteral("预留的空间不足"));
+    }
     head.append(QByteArray(s.reserved - head.size(), ' '));
 
     Entry entry = s.entry;
