@@ -160,6 +160,7 @@ KeySet& KeySet::operator=(const KeySet& other)
     m_bits = other.m_bits;
     m_farInts = other.m_farInts;
     m_seenTexts = other.m_seenTexts;
+    m_seenAtCopy = other.m_seenTexts.size();
     return *this;
 }
 
@@ -415,14 +416,17 @@ bool KeySet::takeInt(qint64 key)
     return !(m_bound && key > *m_bound) && see(key);
 }
 
-void KeySet::takeTexts(const QStringList& keys)
+void KeySet::takeTexts(const QStringList& keys, bool lookedFor)
 {
     // Texts are taken in one statement, where no key comes twice: only the keys taken before
     // it (and those this record set wrote) are looked for.
     m_texts.reserve(m_texts.size() + keys.size());
-    for (const QString& key : keys)
-        if (m_seenTexts.isEmpty() || !m_seenTexts.contains(key))
-            m_texts << key;
+    if (lookedFor || m_seenTexts.isEmpty())
+        m_texts << keys;
+    else
+        for (const QString& key : keys)
+            if (!m_seenTexts.contains(key))
+                m_texts << key;
     if (m_segment + 1 < m_segments.size()) // the next segment is another statement
         for (const QString& key : keys)
             m_seenTexts.insert(key);
@@ -789,7 +793,7 @@ bool KeySet::see(qint64 key)
 
 KeySet::Cursor KeySet::cursor() const
 {
-    return Cursor { m_segment, m_anchored, m_anchorKey, m_anchorSort, m_complete };
+    return Cursor { m_segment, m_anchored, m_anchorKey, m_anchorSort, m_complete, m_seenAtCopy };
 }
 
 void KeySet::keysFrom(int from, std::vector<qint64>& ints, QStringList& texts) const
@@ -833,7 +837,7 @@ void KeySet::takeHandedOver(const std::vector<qint64>& ints, const QStringList& 
 {
     const int before = size();
     if (m_text)
-        takeTexts(texts);
+        takeTexts(texts, cursor.seenAtCopy == m_seenTexts.size());
     else
         takeInts(ints);
     m_sinceJump += size() - before;

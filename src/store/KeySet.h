@@ -115,6 +115,9 @@ public:
         bool anchored = false;
         QVariant anchorKey, anchorSort;
         bool complete = false;
+        // How many text keys the copy that reads had seen when it was made: while the original
+        // has seen no more, the keys handed over need no looking for again.
+        qsizetype seenAtCopy = -1;
     };
     Cursor cursor() const;
     void keysFrom(int from, std::vector<qint64>& ints, QStringList& texts) const;
@@ -158,7 +161,8 @@ private:
     // Takes what the session of its own has read; with `wait`, waits until it has read more.
     // False once it has stopped following.
     bool takeFed(bool wait);
-    void takeTexts(const QStringList& keys);
+    // lookedFor: the keys were looked for against everything this key set has seen.
+    void takeTexts(const QStringList& keys, bool lookedFor = false);
     void takeInts(const std::vector<qint64>& keys);
     Connection::Keys read(Connection& db, const QString& statement, int limit) const;
     void readChunk(Connection& db, int limit);
@@ -193,6 +197,7 @@ private:
     std::vector<quint64> m_bits;
     QSet<qint64> m_farInts;
     QSet<QString> m_seenTexts;
+    qsizetype m_seenAtCopy = -1; // m_seenTexts's size in the original this was copied from
 
     std::shared_ptr<KeyFeed> m_feed;
     Connection::Columns m_wholeColumns; // of the whole rows readRows() reads, once asked
