@@ -1,15 +1,14 @@
 #pragma once
 
 #include <QIcon>
-#include <QPixmap>
 #include <QString>
 #include <QWidget>
 
 namespace platform {
 
 // A picture of the program's resources (an image control), drawn at any size: filling the
-// widget, or kept in proportion and centred. The picture is drawn once for each size the widget
-// takes, not at every paint.
+// widget, or kept in proportion and centred. A picture is drawn from its SVG once for each size
+// it is shown at, however many windows show it and however often they are painted.
 class Picture : public QWidget {
     Q_OBJECT
 public:
@@ -20,12 +19,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    QString m_resource;
     QIcon m_icon;
     bool m_keepProportion;
     QSize m_natural;
-    QPixmap m_drawn; // at m_drawnFor, for m_drawnRatio
-    QSize m_drawnFor;
-    qreal m_drawnRatio = 0;
 };
 
 } // namespace platform
