@@ -419,7 +419,8 @@ void KeySet::takeTexts(const QStringList& keys)
 {
     // Texts are taken in one statement, where no key comes twice: only the keys taken before
     // it (and those this record set wrote) are looked for.
-    m_texts.reserve(m_texts.size() + keys.size());
+    // No reserve of the exact size: taken block after block, that would copy every key taken
+    // so far with each block. Appending grows the storage by half its size or more.
     for (const QString& key : keys)
         if (m_seenTexts.isEmpty() || !m_seenTexts.contains(key))
             m_texts << key;
@@ -430,8 +431,7 @@ void KeySet::takeTexts(const QStringList& keys)
 
 void KeySet::takeInts(const std::vector<qint64>& keys)
 {
-    m_ints.reserve(m_ints.size() + keys.size());
-    for (qint64 key : keys)
+    for (qint64 key : keys) // no exact reserve, as above
         if (takeInt(key))
             m_ints.push_back(key);
 }
