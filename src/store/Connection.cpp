@@ -168,6 +168,47 @@ QVariant sqliteValue(sqlite3_stmt* statement, int column)
     }
 }
 
+// What normalise(sqliteValue(...)) gives, made in place: no value in between, and a date read
+// from the engine's own bytes rather than from a text made for it. A result read through has
+// a value of each kind in every row.
+void takeSqliteValue(sqlite3_stmt* statement, int column, std::optional<ColumnType> type, QVariant& out)
+{
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_INTEGER: {
+        const qint64 v = sqlite3_column_int64(statement, column);
+        if (v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max())
+            out = QVariant(int(v));
+        else
+            out = QVariant(qlonglong(v));
+        return;
+    }
+    case SQLITE_FLOAT: out = QVariant(sqlite3_column_double(statement, column)); return;
+    case SQLITE_NULL: out = QVariant(); return;
+    default: break;
+    }
+    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    const int bytes = sqlite3_column_bytes(statement, column);
+    if (type != ColumnType::Date) {
+        out = QVariant(QString::fromUtf8(text, bytes));
+        return;
+    }
+    // A short ASCII text is its UTF-16 text byte for byte; any other is made a text first.
+    char16_t wide[32];
+    bool ascii = bytes <= int(std::size(wide));
+    for (int i = 0; ascii && i < bytes; ++i) {
+        ascii = static_cast<unsigned char>(text[i]) < 0x80;
+        wide[i] = char16_t(static_cast<unsigned char>(text[i]));
+    }
+    if (ascii) {
+        const QDate date = Sql::parseDate(QStringView(wide, bytes));
+        out = date.isValid() ? QVariant(date) : QVariant(QString::fromUtf8(text, bytes));
+        return;
+    }
+    QString whole = QString::fromUtf8(text, bytes);
+    const QDate date = Sql::parseDate(whole);
+    out = date.isValid() ? QVariant(date) : QVariant(std::move(whole));
+}
+
 } // namespace
 
 Connection::Target Connection::resolve(const QString& connectionString)
@@ -448,8 +489,9 @@ bool Connection::selectDirectly(const QString& statement, Rows& out)
     int rc = st ? SQLITE_ROW : SQLITE_DONE;
     while (st && (rc = sqlite3_step(st)) == SQLITE_ROW) {
         QVector<QVariant> row(columns);
+        QVariant* values = row.data();
         for (int i = 0; i < columns; ++i)
-            row[i] = normalise(sqliteValue(st, i), types[i]);
+            takeSqliteValue(st, i, types[i], values[i]);
         out.rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE)
@@ -590,8 +632,8 @@ Connection::Packed Connection::selectPacked(const QString& statement, Columns* k
 
 QVariant Connection::Packed::value(int row, int column) const
 {
-    if (m_direct)
-        return m_direct->rows.value(row).value(column);
+    if (m_direct) // the row is looked at where it is, not copied
+        return row >= 0 && row < m_direct->rows.size() ? m_direct->rows.at(row).value(column) : QVariant();
     const QStringView text = m_values[column][row];
     if (text.isNull())
         return {};
