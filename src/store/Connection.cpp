@@ -14,7 +14,10 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <array>
+#include <cstring>
 #include <odbcinst.h>
+#include <string>
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlite3.h>
@@ -168,10 +171,47 @@ QVariant sqliteValue(sqlite3_stmt* statement, int column)
     }
 }
 
+// The texts a column gave lately, by their bytes: a text that comes again (a student's number on
+// each of their scores, a course's name or code) shares the one made the first time, rather than
+// being made anew. A column whose texts seldom come again (names, remarks) is soon left alone.
+class RecentTexts {
+public:
+    QVariant take(const char* bytes, int size)
+    {
+        if (size > kLongest || m_left)
+            return QString::fromUtf8(bytes, size);
+        quint32 hash = 2166136261u;
+        for (int i = 0; i < size; ++i)
+            hash = (hash ^ static_cast<unsigned char>(bytes[i])) * 16777619u;
+        Slot& slot = m_slots[hash % kSlots];
+        if (!slot.text.isNull() && slot.bytes.size() == size_t(size) && std::memcmp(slot.bytes.data(), bytes, size_t(size)) == 0) {
+            ++m_hits;
+            return slot.text;
+        }
+        if (++m_misses == kTrial && m_hits < m_misses)
+            m_left = true;
+        slot.bytes.assign(bytes, size_t(size));
+        slot.text = QString::fromUtf8(bytes, size);
+        return slot.text;
+    }
+
+private:
+    static constexpr int kSlots = 64;
+    static constexpr int kLongest = 96; // bytes; longer texts are rarely a code or a name
+    static constexpr int kTrial = 512;  // misses after which a column without as many hits is left
+    struct Slot {
+        std::string bytes;
+        QVariant text;
+    };
+    std::array<Slot, kSlots> m_slots;
+    int m_hits = 0, m_misses = 0;
+    bool m_left = false;
+};
+
 // What normalise(sqliteValue(...)) gives, made in place: no value in between, and a date read
 // from the engine's own bytes rather than from a text made for it. A result read through has
 // a value of each kind in every row.
-void takeSqliteValue(sqlite3_stmt* statement, int column, std::optional<ColumnType> type, QVariant& out)
+void takeSqliteValue(sqlite3_stmt* statement, int column, std::optional<ColumnType> type, RecentTexts& texts, QVariant& out)
 {
     switch (sqlite3_column_type(statement, column)) {
     case SQLITE_INTEGER: {
@@ -189,7 +229,7 @@ void takeSqliteValue(sqlite3_stmt* statement, int column, std::optional<ColumnTy
     const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
     const int bytes = sqlite3_column_bytes(statement, column);
     if (type != ColumnType::Date) {
-        out = QVariant(QString::fromUtf8(text, bytes));
+        out = texts.take(text, bytes);
         return;
     }
     // A short ASCII text is its UTF-16 text byte for byte; any other is made a text first.
@@ -486,12 +526,13 @@ bool Connection::selectDirectly(const QString& statement, Rows& out)
         out.fields << QString::fromUtf8(sqlite3_column_name(st, i));
         types << Schema::typeOfColumn(out.fields.last());
     }
+    std::vector<RecentTexts> texts(static_cast<size_t>(columns));
     int rc = st ? SQLITE_ROW : SQLITE_DONE;
     while (st && (rc = sqlite3_step(st)) == SQLITE_ROW) {
         QVector<QVariant> row(columns);
         QVariant* values = row.data();
         for (int i = 0; i < columns; ++i)
-            takeSqliteValue(st, i, types[i], values[i]);
+            takeSqliteValue(st, i, types[i], texts[size_t(i)], values[i]);
         out.rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE)
