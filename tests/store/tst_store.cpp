@@ -1350,7 +1350,8 @@ void tst_store::wholeResultKeepsEveryValue()
 void tst_store::valuesComeAsTheProgramUsesThem()
 {
     // Whole numbers as int where they fit; in a date column a date in any form the engines give
-    // as a date, and a text that is no date (an impossible day, another script) kept as it is.
+    // as a date, and a text that is no date (an impossible day, another script) kept as it is;
+    // every text as it is, whether it comes again or not.
     Connection db;
     const auto numbers = db.select(QStringLiteral(
         "select 7 as 学分, 3000000000 as 编号, -2147483649 as 院系号, 2.5 as 成绩, null as 课程号"));
@@ -1380,6 +1381,17 @@ void tst_store::valuesComeAsTheProgramUsesThem()
     QCOMPARE(read.rows.size(), dates.size());
     for (int i = 0; i < dates.size(); ++i)
         QCOMPARE(read.rows[i][1], dates[i].second);
+
+    // Texts that come again and texts that never do, of the same lengths: each row has its own.
+    const auto texts = db.select(QStringLiteral(
+        "with recursive n(i) as (select 1000 union all select i + 1 from n where i < 3999) "
+        "select i, 'T' || (i % 7) as 课程名, '学生' || i as 姓名 from n order by i"));
+    QCOMPARE(texts.rows.size(), 3000);
+    for (const QVector<QVariant>& row : texts.rows) {
+        const int i = row[0].toInt();
+        QCOMPARE(row[1].toString(), QStringLiteral("T%1").arg(i % 7));
+        QCOMPARE(row[2].toString(), QStringLiteral("学生%1").arg(i));
+    }
 }
 
 void tst_store::joinedResultWritesItsOwnTable()
