@@ -17,10 +17,10 @@
 #include <array>
 #include <cstring>
 #include <odbcinst.h>
-#include <string>
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlite3.h>
+#include <string>
 
 namespace store {
 
@@ -184,7 +184,8 @@ public:
         for (int i = 0; i < size; ++i)
             hash = (hash ^ static_cast<unsigned char>(bytes[i])) * 16777619u;
         Slot& slot = m_slots[hash % kSlots];
-        if (!slot.text.isNull() && slot.bytes.size() == size_t(size) && std::memcmp(slot.bytes.data(), bytes, size_t(size)) == 0) {
+        if (!slot.text.isNull() && slot.bytes.size() == size_t(size)
+            && std::memcmp(slot.bytes.data(), bytes, size_t(size)) == 0) {
             ++m_hits;
             return slot.text;
         }
@@ -211,7 +212,8 @@ private:
 // What normalise(sqliteValue(...)) gives, made in place: no value in between, and a date read
 // from the engine's own bytes rather than from a text made for it. A result read through has
 // a value of each kind in every row.
-void takeSqliteValue(sqlite3_stmt* statement, int column, std::optional<ColumnType> type, RecentTexts& texts, QVariant& out)
+void takeSqliteValue(
+    sqlite3_stmt* statement, int column, std::optional<ColumnType> type, RecentTexts& texts, QVariant& out)
 {
     switch (sqlite3_column_type(statement, column)) {
     case SQLITE_INTEGER: {
