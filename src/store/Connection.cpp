@@ -14,10 +14,13 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <array>
+#include <cstring>
 #include <odbcinst.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlite3.h>
+#include <string>
 
 namespace store {
 
@@ -166,6 +169,86 @@ QVariant sqliteValue(sqlite3_stmt* statement, int column)
         return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
             sqlite3_column_bytes(statement, column));
     }
+}
+
+// The texts a column gave lately, by their bytes: a text that comes again (a student's number on
+// each of their scores, a course's name or code) shares the one made the first time, rather than
+// being made anew. A column whose texts seldom come again (names, remarks) is soon left alone.
+class RecentTexts {
+public:
+    QVariant take(const char* bytes, int size)
+    {
+        if (size > kLongest || m_left)
+            return QString::fromUtf8(bytes, size);
+        quint32 hash = 2166136261u;
+        for (int i = 0; i < size; ++i)
+            hash = (hash ^ static_cast<unsigned char>(bytes[i])) * 16777619u;
+        Slot& slot = m_slots[hash % kSlots];
+        if (!slot.text.isNull() && slot.bytes.size() == size_t(size)
+            && std::memcmp(slot.bytes.data(), bytes, size_t(size)) == 0) {
+            ++m_hits;
+            return slot.text;
+        }
+        if (++m_misses == kTrial && m_hits < m_misses)
+            m_left = true;
+        slot.bytes.assign(bytes, size_t(size));
+        slot.text = QString::fromUtf8(bytes, size);
+        return slot.text;
+    }
+
+private:
+    static constexpr int kSlots = 64;
+    static constexpr int kLongest = 96; // bytes; longer texts are rarely a code or a name
+    static constexpr int kTrial = 512;  // misses after which a column without as many hits is left
+    struct Slot {
+        std::string bytes;
+        QVariant text;
+    };
+    std::array<Slot, kSlots> m_slots;
+    int m_hits = 0, m_misses = 0;
+    bool m_left = false;
+};
+
+// What normalise(sqliteValue(...)) gives, made in place: no value in between, and a date read
+// from the engine's own bytes rather than from a text made for it. A result read through has
+// a value of each kind in every row.
+void takeSqliteValue(
+    sqlite3_stmt* statement, int column, std::optional<ColumnType> type, RecentTexts& texts, QVariant& out)
+{
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_INTEGER: {
+        const qint64 v = sqlite3_column_int64(statement, column);
+        if (v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max())
+            out = QVariant(int(v));
+        else
+            out = QVariant(qlonglong(v));
+        return;
+    }
+    case SQLITE_FLOAT: out = QVariant(sqlite3_column_double(statement, column)); return;
+    case SQLITE_NULL: out = QVariant(); return;
+    default: break;
+    }
+    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    const int bytes = sqlite3_column_bytes(statement, column);
+    if (type != ColumnType::Date) {
+        out = texts.take(text, bytes);
+        return;
+    }
+    // A short ASCII text is its UTF-16 text byte for byte; any other is made a text first.
+    char16_t wide[32];
+    bool ascii = bytes <= int(std::size(wide));
+    for (int i = 0; ascii && i < bytes; ++i) {
+        ascii = static_cast<unsigned char>(text[i]) < 0x80;
+        wide[i] = char16_t(static_cast<unsigned char>(text[i]));
+    }
+    if (ascii) {
+        const QDate date = Sql::parseDate(QStringView(wide, bytes));
+        out = date.isValid() ? QVariant(date) : QVariant(QString::fromUtf8(text, bytes));
+        return;
+    }
+    QString whole = QString::fromUtf8(text, bytes);
+    const QDate date = Sql::parseDate(whole);
+    out = date.isValid() ? QVariant(date) : QVariant(std::move(whole));
 }
 
 } // namespace
@@ -445,11 +528,13 @@ bool Connection::selectDirectly(const QString& statement, Rows& out)
         out.fields << QString::fromUtf8(sqlite3_column_name(st, i));
         types << Schema::typeOfColumn(out.fields.last());
     }
+    std::vector<RecentTexts> texts(static_cast<size_t>(columns));
     int rc = st ? SQLITE_ROW : SQLITE_DONE;
     while (st && (rc = sqlite3_step(st)) == SQLITE_ROW) {
         QVector<QVariant> row(columns);
+        QVariant* values = row.data();
         for (int i = 0; i < columns; ++i)
-            row[i] = normalise(sqliteValue(st, i), types[i]);
+            takeSqliteValue(st, i, types[i], texts[size_t(i)], values[i]);
         out.rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE)
@@ -590,8 +675,8 @@ Connection::Packed Connection::selectPacked(const QString& statement, Columns* k
 
 QVariant Connection::Packed::value(int row, int column) const
 {
-    if (m_direct)
-        return m_direct->rows.value(row).value(column);
+    if (m_direct) // the row is looked at where it is, not copied
+        return row >= 0 && row < m_direct->rows.size() ? m_direct->rows.at(row).value(column) : QVariant();
     const QStringView text = m_values[column][row];
     if (text.isNull())
         return {};

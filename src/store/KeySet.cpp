@@ -420,7 +420,8 @@ void KeySet::takeTexts(const QStringList& keys, bool lookedFor)
 {
     // Texts are taken in one statement, where no key comes twice: only the keys taken before
     // it (and those this record set wrote) are looked for.
-    m_texts.reserve(m_texts.size() + keys.size());
+    // No reserve of the exact size: taken block after block, that would copy every key taken
+    // so far with each block. Appending grows the storage by half its size or more.
     if (lookedFor || m_seenTexts.isEmpty())
         m_texts << keys;
     else
@@ -434,8 +435,7 @@ void KeySet::takeTexts(const QStringList& keys, bool lookedFor)
 
 void KeySet::takeInts(const std::vector<qint64>& keys)
 {
-    m_ints.reserve(m_ints.size() + keys.size());
-    for (qint64 key : keys)
+    for (qint64 key : keys) // no exact reserve, as above
         if (takeInt(key))
             m_ints.push_back(key);
 }

@@ -88,6 +88,7 @@ private Q_SLOTS:
     void wholeTableCountKeptByTheServer();
     void textKeysHoldingAnyCharacter();
     void wholeResultKeepsEveryValue();
+    void valuesComeAsTheProgramUsesThem();
     void joinedResultWritesItsOwnTable();
     void sqliteWriterWaitsForAnother();
     void aWriteIsNeverSentTwice();
@@ -1343,6 +1344,53 @@ void tst_store::wholeResultKeepsEveryValue()
             if (!byRow.rows[r][c].isNull())
                 QCOMPARE(whole.rows[r][c], byRow.rows[r][c]);
         }
+    }
+}
+
+void tst_store::valuesComeAsTheProgramUsesThem()
+{
+    // Whole numbers as int where they fit; in a date column a date in any form the engines give
+    // as a date, and a text that is no date (an impossible day, another script) kept as it is;
+    // every text as it is, whether it comes again or not.
+    Connection db;
+    const auto numbers = db.select(QStringLiteral(
+        "select 7 as 学分, 3000000000 as 编号, -2147483649 as 院系号, 2.5 as 成绩, null as 课程号"));
+    QCOMPARE(numbers.rows.size(), 1);
+    const QVector<QVariant>& row = numbers.rows[0];
+    QCOMPARE(row[0].typeId(), int(QMetaType::Int));
+    QCOMPARE(row[0].toInt(), 7);
+    QCOMPARE(row[1].typeId(), int(QMetaType::LongLong));
+    QCOMPARE(row[1].toLongLong(), 3000000000LL);
+    QCOMPARE(row[2].toLongLong(), -2147483649LL);
+    QCOMPARE(row[3].toDouble(), 2.5);
+    QVERIFY(row[4].isNull());
+
+    const QString longZeros = QStringLiteral("  2006-05-19 00:00:00.") + QString(30, u'0');
+    const QVector<std::pair<QString, QVariant>> dates {
+        { QStringLiteral("2006-05-19"), QDate(2006, 5, 19) },
+        { QStringLiteral("2006-5-9"), QDate(2006, 5, 9) },
+        { QStringLiteral("1988-02-30"), QStringLiteral("1988-02-30") },
+        { QStringLiteral("2006年5月9日"), QStringLiteral("2006年5月9日") },
+        { longZeros, QDate(2006, 5, 19) },
+        { QString(40, u'x'), QString(40, u'x') },
+    };
+    QStringList parts;
+    for (int i = 0; i < dates.size(); ++i)
+        parts << QStringLiteral("select %1 as n, %2 as 考试时间").arg(i).arg(Sql::quote(dates[i].first));
+    const auto read = db.select(parts.join(QStringLiteral(" union all ")) + QStringLiteral(" order by n"));
+    QCOMPARE(read.rows.size(), dates.size());
+    for (int i = 0; i < dates.size(); ++i)
+        QCOMPARE(read.rows[i][1], dates[i].second);
+
+    // Texts that come again and texts that never do, of the same lengths: each row has its own.
+    const auto texts = db.select(QStringLiteral(
+        "with recursive n(i) as (select 1000 union all select i + 1 from n where i < 3999) "
+        "select i, 'T' || (i % 7) as 课程名, '学生' || i as 姓名 from n order by i"));
+    QCOMPARE(texts.rows.size(), 3000);
+    for (const QVector<QVariant>& row : texts.rows) {
+        const int i = row[0].toInt();
+        QCOMPARE(row[1].toString(), QStringLiteral("T%1").arg(i % 7));
+        QCOMPARE(row[2].toString(), QStringLiteral("学生%1").arg(i));
     }
 }
 
