@@ -255,15 +255,7 @@ void ZipWriter::close()
     for (const Entry& e : m_entries) {
         put32(directory, 0x02014b50);
         put16(directory, 20); // made by: zip 2.0
-        put16(directory, 20); // needed to extract: deflate
-        put16(directory, 0);  // flags
-        put16(directory, 8);  // deflated
-        put16(directory, m_time);
-        put16(directory, m_date);
-        put32(directory, e.crc);
-        put32(directory, quint32(e.packed));
-        put32(directory, quint32(e.size));
-        put16(directory, quint16(e.name.size()));
+        putEntryFields(directory, e);
         put16(directory, 0); // extra field
         put16(directory, 0); // comment
         put16(directory, 0); // disk
@@ -310,20 +302,26 @@ void ZipWriter::stopStream()
     m_stream.reset();
 }
 
+// What the local header and the directory both say of an entry, up to its name's length.
+void ZipWriter::putEntryFields(QByteArray& out, const Entry& entry) const
+{
+    put16(out, 20); // needed to extract: deflate
+    put16(out, 0);  // flags
+    put16(out, 8);  // deflated
+    put16(out, m_time);
+    put16(out, m_date);
+    put32(out, entry.crc);
+    put32(out, quint32(entry.packed));
+    put32(out, quint32(entry.size));
+    put16(out, quint16(entry.name.size()));
+}
+
 void ZipWriter::writeLocalHeader(const Entry& entry)
 {
     QByteArray header;
     put32(header, 0x04034b50);
-    put16(header, 20); // needed to extract: deflate
-    put16(header, 0);  // flags
-    put16(header, 8);  // deflated
-    put16(header, m_time);
-    put16(header, m_date);
-    put32(header, entry.crc);
-    put32(header, quint32(entry.packed));
-    put32(header, quint32(entry.size));
-    put16(header, quint16(entry.name.size()));
-    put16(header, 0);
+    putEntryFields(header, entry);
+    put16(header, 0); // extra field
     header.append(entry.name);
     write(header);
 }
