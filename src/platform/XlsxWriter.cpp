@@ -93,7 +93,6 @@ double XlsxWriter::displayWidth(QStringView text)
 void XlsxWriter::begin(const QString& path, const QStringList& captions)
 {
     discard();
-    m_path = path;
     m_captions = captions;
     m_letters.clear();
     for (int c = 0; c < captions.size(); ++c)

@@ -50,8 +50,7 @@ private:
     void put(const QByteArray& bytes);
 
     QString m_sheetName;
-    QString m_path;
-    PartFile m_part; // written here, moved to m_path by finish()
+    PartFile m_part; // written here, moved over the target by finish()
     ZipWriter m_zip;
     QStringList m_captions;
     QVector<QByteArray> m_letters; // the columns' letters: A, B, ... AA ...

@@ -162,7 +162,7 @@ void ZipWriter::add(const QByteArray& name, const QByteArray& data)
     entry.packed = quint64(packed.size());
     entry.offset = quint64(m_file.pos());
     checkLimit(entry.offset);
-    writeLocalHeader(entry);
+    write(localHeader(entry));
     write(packed);
     m_entries.push_back(entry);
 }
@@ -177,7 +177,7 @@ void ZipWriter::beginEntry(const QByteArray& name, qsizetype reservedHead, int l
     stream->entry.offset = quint64(m_file.pos());
     checkLimit(stream->entry.offset);
     stream->reserved = reservedHead;
-    writeLocalHeader(stream->entry);
+    write(localHeader(stream->entry));
     stream->headOffset = quint64(m_file.pos());
     write(QByteArray(storedSize(reservedHead), '\0'));
     m_stream = std::move(stream);
@@ -230,6 +230,7 @@ void ZipWriter::endEntry(QByteArray head)
     head.append(QByteArray(s.reserved - head.size(), ' '));
 
     Entry entry = s.entry;
+    const quint64 headOffset = s.headOffset;
     const quint32 headCrc = quint32(crc32(0, reinterpret_cast<const Bytef*>(head.constData()), uInt(head.size())));
     entry.crc = quint32(crc32_combine(headCrc, s.crc, z_off_t(s.size)));
     entry.size = quint64(head.size()) + s.size;
@@ -238,11 +239,10 @@ void ZipWriter::endEntry(QByteArray head)
     checkLimit(entry.size);
     checkLimit(entry.offset + entry.packed);
 
+    // The entry's reserved beginning and its header's sizes are written over their places.
     const quint64 end = quint64(m_file.pos());
-    writeAt(entry.offset + 30 + quint64(entry.name.size()), storedBlocks(head));
-    if (!m_file.seek(qint64(entry.offset)))
-        fail(m_file.errorString());
-    writeLocalHeader(entry);
+    writeAt(headOffset, storedBlocks(head));
+    writeAt(entry.offset, localHeader(entry));
     if (!m_file.seek(qint64(end)))
         fail(m_file.errorString());
     m_entries.push_back(entry);
@@ -316,14 +316,14 @@ void ZipWriter::putEntryFields(QByteArray& out, const Entry& entry) const
     put16(out, quint16(entry.name.size()));
 }
 
-void ZipWriter::writeLocalHeader(const Entry& entry)
+QByteArray ZipWriter::localHeader(const Entry& entry) const
 {
     QByteArray header;
     put32(header, 0x04034b50);
     putEntryFields(header, entry);
     put16(header, 0); // extra field
     header.append(entry.name);
-    write(header);
+    return header;
 }
 
 void ZipWriter::writeAt(quint64 offset, const QByteArray& bytes)

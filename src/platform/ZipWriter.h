@@ -60,7 +60,7 @@ private:
     struct Stream; // the deflating thread's state
 
     void putEntryFields(QByteArray& out, const Entry& entry) const;
-    void writeLocalHeader(const Entry& entry);
+    QByteArray localHeader(const Entry& entry) const;
     void writeAt(quint64 offset, const QByteArray& bytes);
     void write(const QByteArray& bytes);
     void checkLimit(quint64 value);

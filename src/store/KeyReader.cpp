@@ -94,13 +94,18 @@ void KeyFeed::counted(const Count& count)
     m_changed.notify_all();
 }
 
-void KeyFeed::read(const KeySet& keys, int& handedOver, QVector<QVector<QVariant>>* rows)
+KeyFeed::Block KeyFeed::blockOf(const KeySet& keys, int& handedOver)
 {
     Block block;
     keys.keysFrom(handedOver, block.ints, block.texts);
     block.cursor = keys.cursor();
     handedOver = keys.size();
-    read(std::move(block), rows);
+    return block;
+}
+
+void KeyFeed::read(const KeySet& keys, int& handedOver, QVector<QVector<QVariant>>* rows)
+{
+    read(blockOf(keys, handedOver), rows);
 }
 
 void KeyFeed::read(Block block, QVector<QVector<QVariant>>* rows)
@@ -317,10 +322,7 @@ void KeyReaders::readRows(Connection& session, Job& job)
     std::future<void> making;
     while (!job.keys.complete() && !feed.cancelled()) {
         auto read = std::make_shared<KeySet::PackedRows>(job.keys.readPackedRows(session, job.rowBlock));
-        KeyFeed::Block block;
-        job.keys.keysFrom(handedOver, block.ints, block.texts);
-        block.cursor = job.keys.cursor();
-        handedOver = job.keys.size();
+        KeyFeed::Block block = KeyFeed::blockOf(job.keys, handedOver);
         if (making.valid())
             making.get(); // blocks are handed over in order; a failure to make one is thrown here
         making = std::async(std::launch::async, [&feed, read, block = std::move(block)]() mutable {

@@ -62,6 +62,8 @@ private:
         QStringList texts;
         KeySet::Cursor cursor;
     };
+    // The keys taken since `handedOver`, which moves on past them.
+    static Block blockOf(const KeySet& keys, int& handedOver);
     void read(Block block, QVector<QVector<QVariant>>* rows);
     void end(bool failed);
     void readWhole(Connection::Rows rows);
